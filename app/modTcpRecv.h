@@ -1,0 +1,8 @@
+#pragma once
+
+// The program's entry: prepares folders, log and settings, refuses a second instance, then opens
+// the main window or, when the stored port cannot be used, the port settings dialog.
+void Main();
+
+// Fills the folder paths and the family's settings-file table from the program folder.
+bool SetDefine();

@@ -1,0 +1,6 @@
+# Copies SOURCE to TARGET unless TARGET exists.
+if(NOT EXISTS "${TARGET}")
+  get_filename_component(folder "${TARGET}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  file(COPY_FILE "${SOURCE}" "${TARGET}")
+endif()

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// Texts that more than one window shows.
+namespace Messages {
+inline const QString portUnusable
+    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
+                     "受信ポートを確認してください。");
+} // namespace Messages

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QMainWindow>
+#include <vector>
+
+class HexGrid;
+class Lamp;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTimer;
+class SocketControl;
+
+// The receive monitor: hex grids of the last received and the last echoed block, lamps,
+// timestamps, the response choice, the start/stop and exit buttons.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Loads the receiver's settings into the members below and the log globals.
+    void ReadSetting(const QString &strIniFile);
+
+    // Shows the window modeless; the first call runs Form_Load.
+    void Show();
+    bool IsLoaded() const { return m_loaded; }
+
+    qint32 lngRcvPort = 0;
+    qint16 intResSetting = 0;
+
+    // Controls, named as the users' manual and the log know them.
+    QMenu *Admin = nullptr;
+    QAction *ComSetting = nullptr;
+    QLabel *lblRcvData = nullptr;
+    Lamp *shpRecvLed = nullptr;
+    QLabel *lblNowDateTimeForRecv = nullptr;
+    QLabel *lblNowDateTimeForRecvData = nullptr;
+    QLabel *lblLastRecvDateTime = nullptr;
+    QLabel *lblLastRecvDateTimeData = nullptr;
+    QPushButton *cmdRecvData = nullptr;
+    HexGrid *fgrdRecvData = nullptr;
+    QLabel *lblSendData = nullptr;
+    Lamp *shpSendLed = nullptr;
+    QLabel *lblNowDateTimeForSend = nullptr;
+    QLabel *lblNowDateTimeForSendData = nullptr;
+    QLabel *lblLastSentDateTime = nullptr;
+    QLabel *lblLastSentDateTimeData = nullptr;
+    QGroupBox *fraResSetting = nullptr;
+    QRadioButton *optNothing = nullptr;
+    QRadioButton *optRcvData = nullptr;
+    QRadioButton *optCustom = nullptr;
+    HexGrid *fgrdSendData = nullptr;
+    QPushButton *cmdEnd = nullptr;
+    QStatusBar *sbStatusBar = nullptr;
+    QTimer *tmrNowDateTime = nullptr;
+
+    // Element 0 listens; element 1, created on the first connection request, carries the peer.
+    std::vector<SocketControl *> wscRecv;
+
+    // Event handlers.
+    void Form_Load();
+    void tmrNowDateTime_Timer();
+    void cmdRecvData_Click();
+    void cmdEnd_Click();
+    void ComSetting_Click();
+    void wscRecv_ConnectionRequest(int index, qintptr requestId);
+    void wscRecv_DataArrival(int index, qint64 bytesTotal);
+    void wscRecv_Close(int index);
+    void wscRecv_Error(int index);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CreateControls();
+    void ConnectSocket(SocketControl *socket);
+    // Asks the exit question; true when the user confirmed and the program is ending.
+    bool ConfirmAndEnd();
+
+    bool m_loaded = false;
+};
+
+// The program's one main window, created on first use (as the forms' default instances were).
+frmMain &MainForm();
+bool MainFormExists();
+void UnloadMainForm();

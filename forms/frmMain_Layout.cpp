@@ -1,0 +1,199 @@
+#include "forms/frmMain.h"
+
+#include "lib/DisplayTime.h"
+#include "platform/core/Clock.h"
+#include "platform/core/SocketControl.h"
+#include "platform/ui/Fonts.h"
+#include "platform/ui/HexGrid.h"
+#include "platform/ui/Lamp.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+// The layout is drawn in twips; 15 of them make one device-independent pixel.
+constexpr int twipsPerPixel = 15;
+
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+                 height / twipsPerPixel);
+}
+
+template<typename Control>
+Control *place(Control *control, const char *name, const QString &accessibleName, const QRect &area)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setAccessibleName(accessibleName);
+    control->setGeometry(area);
+    return control;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &area,
+              const QString &accessibleName = {})
+{
+    auto *control = place(new QLabel(text, parent), name,
+                          accessibleName.isEmpty() ? text : accessibleName, area);
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return control;
+}
+
+// A time stamp label. Fixed-width digits keep the ticking clock from jiggling and fit the stamp
+// into its box; with a wider fallback font the label grows to the right rather than cut it off.
+QLabel *stampLabel(QWidget *parent, const char *name, const QRect &area,
+                   const QString &accessibleName)
+{
+    QLabel *control = label(parent, name, displayTimePlaceholder, area, accessibleName);
+    control->setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 9));
+    const int needed
+        = control->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:00:00")) + 1;
+    control->resize(qMax(area.width(), needed), area.height());
+    return control;
+}
+
+QLabel *heading(QWidget *parent, const char *name, const QString &text, const QRect &area)
+{
+    QLabel *control = label(parent, name, text, area);
+    control->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 15.75, true));
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    control->setPalette(palette);
+    return control;
+}
+
+// The date and time panels keep themselves current; nothing else writes to the status bar.
+void addClockPanels(QStatusBar *statusBar)
+{
+    auto panel = [statusBar](const char *name, const QString &accessibleName, int widthTwips) {
+        auto *control = new QLabel(statusBar);
+        control->setObjectName(QLatin1String(name));
+        control->setAccessibleName(accessibleName);
+        control->setAlignment(Qt::AlignCenter);
+        control->setMinimumWidth(widthTwips / twipsPerPixel);
+        statusBar->addPermanentWidget(control);
+        return control;
+    };
+    QLabel *date = panel("sbStatusBarDate", QStringLiteral("日付"), 1100);
+    QLabel *time = panel("sbStatusBarTime", QStringLiteral("時刻"), 600);
+    auto refresh = [date, time] {
+        const QDateTime now = CurrentDateTime();
+        date->setText(FormatStatusDate(now.date()));
+        time->setText(FormatStatusTime(now.time()));
+    };
+    auto *timer = new QTimer(statusBar);
+    timer->setObjectName(QStringLiteral("sbStatusBarClock"));
+    timer->setInterval(1000);
+    QObject::connect(timer, &QTimer::timeout, statusBar, refresh);
+    timer->start();
+    refresh();
+}
+} // namespace
+
+void frmMain::CreateControls()
+{
+    // The layout was drawn for this proportional Gothic at 9 pt; its metric twin keeps it fitting.
+    setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+
+    Admin = menuBar()->addMenu(QStringLiteral("設定"));
+    Admin->setObjectName(QStringLiteral("Admin"));
+    ComSetting = Admin->addAction(QStringLiteral("通信"));
+    ComSetting->setObjectName(QStringLiteral("ComSetting"));
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    const QString nowCaption = QStringLiteral("現在時刻：");
+    const QString nowName = QStringLiteral("現在時刻");
+
+    lblRcvData
+        = heading(client, "lblRcvData", QStringLiteral("受信データ"), twips(600, 720, 1575, 375));
+    shpRecvLed = place(new Lamp(client), "shpRecvLed", QStringLiteral("受信ランプ"),
+                       twips(2400, 720, 375, 255));
+    lblNowDateTimeForRecv
+        = label(client, "lblNowDateTimeForRecv", nowCaption, twips(3000, 600, 975, 375));
+    lblNowDateTimeForRecvData
+        = stampLabel(client, "lblNowDateTimeForRecvData", twips(3960, 600, 1575, 255), nowName);
+    lblLastRecvDateTime = label(client, "lblLastRecvDateTime", QStringLiteral("受信時刻："),
+                                twips(3000, 960, 975, 375));
+    lblLastRecvDateTimeData = stampLabel(client, "lblLastRecvDateTimeData",
+                                         twips(3960, 960, 1575, 255), QStringLiteral("受信時刻"));
+    cmdRecvData = place(new QPushButton(QStringLiteral("受信待ち"), client), "cmdRecvData",
+                        QStringLiteral("受信待ち"), twips(6120, 600, 2175, 495));
+    fgrdRecvData = place(new HexGrid(client), "fgrdRecvData", QStringLiteral("受信データ"),
+                         twips(600, 1320, 8775, 2415));
+
+    lblSendData
+        = heading(client, "lblSendData", QStringLiteral("送信データ"), twips(600, 4080, 1575, 375));
+    shpSendLed = place(new Lamp(client), "shpSendLed", QStringLiteral("送信ランプ"),
+                       twips(2400, 4080, 375, 255));
+    lblNowDateTimeForSend
+        = label(client, "lblNowDateTimeForSend", nowCaption, twips(3000, 3960, 975, 375));
+    lblNowDateTimeForSendData
+        = stampLabel(client, "lblNowDateTimeForSendData", twips(3960, 3960, 1575, 255), nowName);
+    lblLastSentDateTime = label(client, "lblLastSentDateTime", QStringLiteral("送信時刻："),
+                                twips(3000, 4320, 975, 375));
+    lblLastSentDateTimeData = stampLabel(client, "lblLastSentDateTimeData",
+                                         twips(3960, 4320, 1575, 255), QStringLiteral("送信時刻"));
+
+    fraResSetting = place(new QGroupBox(QStringLiteral("応答設定"), client), "fraResSetting",
+                          QStringLiteral("応答設定"), twips(5520, 3840, 3855, 735));
+    optNothing = place(new QRadioButton(QStringLiteral("無応答"), fraResSetting), "optNothing",
+                       QStringLiteral("無応答"), twips(120, 240, 855, 375));
+    optRcvData = place(new QRadioButton(QStringLiteral("受信データ"), fraResSetting), "optRcvData",
+                       QStringLiteral("受信データ"), twips(1200, 240, 1335, 375));
+    optCustom = place(new QRadioButton(QStringLiteral("カスタム"), fraResSetting), "optCustom",
+                      QStringLiteral("カスタム"), twips(2520, 240, 1215, 375));
+    optCustom->setEnabled(false);
+
+    fgrdSendData = place(new HexGrid(client), "fgrdSendData", QStringLiteral("送信データ"),
+                         twips(600, 4680, 8775, 2415));
+    cmdEnd = place(new QPushButton(QStringLiteral("終了"), client), "cmdEnd",
+                   QStringLiteral("終了"), twips(3960, 7200, 2175, 615));
+
+    sbStatusBar = new QStatusBar(this);
+    sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
+    sbStatusBar->setSizeGripEnabled(false);
+    setStatusBar(sbStatusBar);
+    addClockPanels(sbStatusBar);
+    // Room on the right for the style's panel frame, which is drawn just outside the panel.
+    sbStatusBar->setContentsMargins(0, 0, 3, 0);
+    // Client area 9975 x 8520 twips. The status bar takes the 255 twips drawn for it, or the
+    // height its panels need in this font; the controls above keep their room either way.
+    const QSize clientArea = twips(0, 0, 9975, 8520).size();
+    const int statusHeight
+        = qMax(twips(0, 8265, 9975, 255).height(), sbStatusBar->sizeHint().height());
+    sbStatusBar->setFixedHeight(statusHeight);
+    client->setFixedSize(clientArea.width(), clientArea.height() - statusHeight);
+
+    tmrNowDateTime = new QTimer(this);
+    tmrNowDateTime->setObjectName(QStringLiteral("tmrNowDateTime"));
+    tmrNowDateTime->setInterval(500);
+
+    wscRecv.push_back(new SocketControl(0, this));
+    ConnectSocket(wscRecv[0]);
+
+    connect(cmdRecvData, &QPushButton::clicked, this, &frmMain::cmdRecvData_Click);
+    connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);
+    connect(ComSetting, &QAction::triggered, this, &frmMain::ComSetting_Click);
+    connect(tmrNowDateTime, &QTimer::timeout, this, &frmMain::tmrNowDateTime_Timer);
+
+    setTabOrder(cmdRecvData, optNothing);
+    setTabOrder(optNothing, optRcvData);
+    setTabOrder(optRcvData, optCustom);
+    setTabOrder(optCustom, cmdEnd);
+    cmdRecvData->setFocus();
+
+    // The window keeps the size of its layout: menu bar, client area and status bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
+}

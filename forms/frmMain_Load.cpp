@@ -1,0 +1,39 @@
+#include "forms/frmMain.h"
+
+#include "lib/DisplayTime.h"
+#include "lib/ErrorTrap.h"
+#include "lib/HexGridModel.h"
+#include "lib/modSimGeneral.h"
+#include "platform/core/Clock.h"
+#include "platform/ui/CenterForm.h"
+#include "platform/ui/HexGrid.h"
+#include "platform/ui/Lamp.h"
+
+#include <QLabel>
+#include <QRadioButton>
+#include <QTimer>
+
+void frmMain::Form_Load()
+{
+    TrapErrors("(Form_Load)", [this] {
+        setWindowTitle(QStringLiteral("Parvel"));
+        fgrdSendData->hexModel().prepareHeaders();
+        fgrdRecvData->hexModel().prepareHeaders();
+        tmrNowDateTime->start();
+        CtrlLed(*shpSendLed, 0);
+        CtrlLed(*shpRecvLed, 0);
+        if (intResSetting == 0)
+            optNothing->setChecked(true);
+        else if (intResSetting == 1)
+            optRcvData->setChecked(true);
+        CenterForm(*this);
+    });
+}
+
+void frmMain::tmrNowDateTime_Timer()
+{
+    TrapErrors("(tmrNowDateTime_Timer)", [this] {
+        lblNowDateTimeForSendData->setText(FormatDisplayTime(CurrentDateTime()));
+        lblNowDateTimeForRecvData->setText(FormatDisplayTime(CurrentDateTime()));
+    });
+}

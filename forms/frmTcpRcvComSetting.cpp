@@ -1,0 +1,196 @@
+#include "forms/frmTcpRcvComSetting.h"
+
+#include "forms/Messages.h"
+#include "forms/frmMain.h"
+#include "lib/ErrorTrap.h"
+#include "lib/modFileIO.h"
+#include "lib/modGeneralLib.h"
+#include "lib/modSimGeneral.h"
+#include "lib/modUtility.h"
+#include "platform/core/SocketControl.h"
+#include "platform/ui/CenterForm.h"
+#include "platform/ui/Fonts.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+frmTcpRcvComSetting *&instance()
+{
+    static frmTcpRcvComSetting *form = nullptr;
+    return form;
+}
+
+// Twips to device-independent pixels.
+constexpr int px(int twips)
+{
+    return twips / 15;
+}
+
+const QString portSection = QStringLiteral("Port");
+const QString portKey = QStringLiteral("TcpPort");
+
+QString storedPort()
+{
+    return ReadIniString(portSection, portKey, strSettingFile[1]);
+}
+} // namespace
+
+frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("通信設定"));
+    setFixedSize(px(4560), px(2835));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    const QFont labelFont = JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25, true);
+    lblRcvPort = new QLabel(QStringLiteral("受信ポート"), this);
+    lblRcvPort->setGeometry(px(240), px(840), px(1455), px(375));
+    lblRcvPort->setFont(labelFont);
+    lblColon = new QLabel(QStringLiteral("："), this);
+    lblColon->setGeometry(px(2040), px(840), px(255), px(375));
+    lblColon->setFont(labelFont);
+    lblColon->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+    txtRcvPort = new QLineEdit(this);
+    txtRcvPort->setGeometry(px(2280), px(720), px(1335), px(420));
+    txtRcvPort->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 14.25, true));
+    txtRcvPort->setMaxLength(5);
+    txtRcvPort->setAccessibleName(lblRcvPort->text());
+
+    cmdApply = new QPushButton(QStringLiteral("設定"), this);
+    cmdApply->setGeometry(px(840), px(2040), px(1215), px(495));
+    cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cmdCancel->setGeometry(px(2640), px(2040), px(1215), px(495));
+    // Neither button answers Enter: only a click applies or cancels.
+    for (QPushButton *button : {cmdApply, cmdCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        button->setAccessibleName(button->text());
+    }
+    setTabOrder(txtRcvPort, cmdApply);
+    setTabOrder(cmdApply, cmdCancel);
+    txtRcvPort->setFocus();
+
+    wscTcpRcvTest = new SocketControl(0, this);
+
+    connect(cmdApply, &QPushButton::clicked, this, &frmTcpRcvComSetting::cmdApply_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmTcpRcvComSetting::cmdCancel_Click);
+}
+
+frmTcpRcvComSetting::~frmTcpRcvComSetting()
+{
+    if (instance() == this)
+        instance() = nullptr;
+}
+
+void frmTcpRcvComSetting::Load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    Form_Load();
+}
+
+void frmTcpRcvComSetting::Form_Load()
+{
+    TrapErrors("(Form_Load)", [this] {
+        txtRcvPort->setText(storedPort());
+        CenterForm(*this);
+    });
+}
+
+void frmTcpRcvComSetting::cmdApply_Click()
+{
+    TrapErrors("(cmdApply_Click)", [this] {
+        const QString typed = txtRcvPort->text();
+        if (!CheckPortNo(typed)) {
+            MsgBox(QStringLiteral("受信ポート番号が不正です。"), MsgBoxStyle::OkOnly);
+            SelectText();
+            return;
+        }
+        const QString portText = TrimBlanks(typed);
+        if (portText == storedPort()) {
+            CloseAndShowMain();
+            return;
+        }
+        if (!CheckListenPort(*wscTcpRcvTest, QString::number(CLng(typed)))) {
+            MsgBox(Messages::portUnusable, MsgBoxStyle::Critical);
+            SelectText();
+            return;
+        }
+        if (!WriteIniString(portSection, portKey, strSettingFile[1], portText)) {
+            MsgBox(QStringLiteral("設定ファイルの書き込みに失敗しました。"), MsgBoxStyle::Critical);
+            SelectText();
+            throw RuntimeError(ErrorText::permissionDenied);
+        }
+        MsgBox(QStringLiteral(
+                   "受信ポート設定を変更しました。\r\nアプリケーションを再起動してください。"),
+               MsgBoxStyle::Information);
+        CloseAndShowMain();
+    });
+}
+
+void frmTcpRcvComSetting::cmdCancel_Click()
+{
+    TrapErrors("(cmdCancel_Click)", [this] {
+        if (CheckPortNo(storedPort())) {
+            CloseAndShowMain();
+            return;
+        }
+        MsgBox(QStringLiteral("正常な受信ポート番号を設定してください。"), MsgBoxStyle::OkOnly);
+        SelectText();
+    });
+}
+
+void frmTcpRcvComSetting::SelectText()
+{
+    txtRcvPort->setSelection(0, txtRcvPort->text().length());
+    txtRcvPort->setFocus();
+}
+
+void frmTcpRcvComSetting::CloseAndShowMain()
+{
+    // The main window is shown before the dialog goes, so the program never has no window.
+    MainForm().Show();
+    done(QDialog::Accepted);
+    UnloadComSettingForm();
+}
+
+void frmTcpRcvComSetting::showEvent(QShowEvent *event)
+{
+    Load();
+    QDialog::showEvent(event);
+}
+
+void frmTcpRcvComSetting::keyPressEvent(QKeyEvent *event)
+{
+    // Escape does not close the dialog: only its buttons do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+frmTcpRcvComSetting &ComSettingForm()
+{
+    if (!instance())
+        instance() = new frmTcpRcvComSetting;
+    return *instance();
+}
+
+bool ComSettingFormExists()
+{
+    return instance() != nullptr;
+}
+
+void UnloadComSettingForm()
+{
+    frmTcpRcvComSetting *form = instance();
+    instance() = nullptr;
+    if (form)
+        form->deleteLater();
+}

@@ -1,0 +1,158 @@
+#include "lib/HexGridModel.h"
+
+#include <QBrush>
+#include <array>
+
+namespace {
+std::array<QString, 256> makeHexByteTexts()
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::array<QString, 256> texts;
+    for (int value = 0; value < 256; ++value) {
+        const char pair[] = {digits[value >> 4], digits[value & 15]};
+        texts[value] = QString::fromLatin1(pair, 2);
+    }
+    return texts;
+}
+} // namespace
+
+const QString &HexByteText(quint8 value)
+{
+    static const std::array<QString, 256> texts = makeHexByteTexts();
+    return texts[value];
+}
+
+// The sixteen-colour palette's black and grey.
+const QColor HexGridModel::byteColor = QColor(0, 0, 0);
+const QColor HexGridModel::emptyColor = QColor(128, 128, 128);
+
+HexGridModel::HexGridModel(QObject *parent) : QAbstractTableModel(parent) { }
+
+int HexGridModel::lineCountFor(qsizetype byteCount)
+{
+    const qsizetype shown = qBound(qsizetype(0), byteCount, qsizetype(maxBytes));
+    return qMax(1, int((shown + bytesPerLine - 1) / bytesPerLine));
+}
+
+void HexGridModel::setBytes(const QByteArray &bytes)
+{
+    const QByteArray shown = bytes.left(maxBytes);
+    const int oldLines = m_lineCount;
+    const int newLines = lineCountFor(shown.size());
+
+    // Only cells of the lines both blocks share can change in place; the others come and go
+    // with their rows.
+    const int sharedCells = qMin(oldLines, newLines) * bytesPerLine;
+    int firstChanged = -1;
+    int lastChanged = -1;
+    for (int cell = 0; cell < sharedCells; ++cell) {
+        const bool hadByte = cell < m_bytes.size();
+        const bool hasByte = cell < shown.size();
+        if (hadByte != hasByte || (hasByte && m_bytes.at(cell) != shown.at(cell))) {
+            if (firstChanged < 0)
+                firstChanged = cell;
+            lastChanged = cell;
+        }
+    }
+
+    if (newLines < oldLines) {
+        beginRemoveRows({}, newLines, oldLines - 1);
+        m_lineCount = newLines;
+        endRemoveRows();
+    }
+    m_bytes = shown;
+    if (newLines > oldLines) {
+        beginInsertRows({}, oldLines, newLines - 1);
+        m_lineCount = newLines;
+        endInsertRows();
+    }
+    if (firstChanged >= 0) {
+        const int firstLine = firstChanged / bytesPerLine;
+        const int lastLine = lastChanged / bytesPerLine;
+        const bool oneLine = firstLine == lastLine;
+        emit dataChanged(index(firstLine, oneLine ? firstChanged % bytesPerLine : 0),
+                         index(lastLine, oneLine ? lastChanged % bytesPerLine : bytesPerLine - 1),
+                         {Qt::DisplayRole, Qt::ForegroundRole});
+    }
+}
+
+void HexGridModel::prepareHeaders()
+{
+    m_headersPrepared = true;
+    emit headerDataChanged(Qt::Horizontal, 0, bytesPerLine - 1);
+    emit headerDataChanged(Qt::Vertical, 0, m_lineCount - 1);
+}
+
+bool HexGridModel::holdsByte(int line, int column) const
+{
+    return line >= 0 && line < m_lineCount && column >= 0 && column < bytesPerLine
+        && line * bytesPerLine + column < m_bytes.size();
+}
+
+QString HexGridModel::cellText(int line, int column) const
+{
+    if (!holdsByte(line, column))
+        return {};
+    return HexByteText(quint8(m_bytes.at(line * bytesPerLine + column)));
+}
+
+QColor HexGridModel::cellColor(int line, int column) const
+{
+    return holdsByte(line, column) ? byteColor : emptyColor;
+}
+
+QString HexGridModel::lineHeaderText(int line)
+{
+    return QStringLiteral("%1").arg(line, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+int HexGridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_lineCount;
+}
+
+int HexGridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : bytesPerLine;
+}
+
+QVariant HexGridModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(index.row(), index.column());
+    case Qt::ForegroundRole:
+        return QBrush(cellColor(index.row(), index.column()));
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant HexGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    const int sections = orientation == Qt::Horizontal ? bytesPerLine : m_lineCount;
+    if (section < 0 || section >= sections)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        if (!m_headersPrepared)
+            return QString();
+        return orientation == Qt::Horizontal ? HexByteText(quint8(section))
+                                             : lineHeaderText(section);
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags HexGridModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}

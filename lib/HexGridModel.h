@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+
+// Two uppercase hexadecimal digits for one byte ("00" to "FF").
+const QString &HexByteText(quint8 value);
+
+// One hexadecimal dump grid: 16 bytes a line, a line per row, column headers "00".."0F" and line
+// headers "0000", "0001", … (the line's index, not its byte offset). Cells past the end of the
+// block are empty with grey text; an empty block still shows one blank line.
+class HexGridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int bytesPerLine = 16;
+    static constexpr int maxBytes = 2048;
+    static constexpr int maxLines = maxBytes / bytesPerLine;
+
+    static const QColor byteColor;
+    static const QColor emptyColor;
+
+    explicit HexGridModel(QObject *parent = nullptr);
+
+    // Lines needed for a block of byteCount bytes, of which at most maxBytes are shown.
+    static int lineCountFor(qsizetype byteCount);
+
+    // Shows the first maxBytes bytes of bytes. Rows are inserted or removed only when the line
+    // count changes and one dataChanged covers the cells whose text changed, so the view keeps
+    // its scroll position and repaints once.
+    void setBytes(const QByteArray &bytes);
+    const QByteArray &bytes() const { return m_bytes; }
+
+    // The header texts appear once the window has prepared them when it loads.
+    void prepareHeaders();
+    bool headersPrepared() const { return m_headersPrepared; }
+
+    int lineCount() const { return m_lineCount; }
+    // column counts data columns from 0; empty past the end of the block or outside the grid.
+    QString cellText(int line, int column) const;
+    QColor cellColor(int line, int column) const;
+    static QString lineHeaderText(int line);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    bool holdsByte(int line, int column) const;
+
+    QByteArray m_bytes;
+    int m_lineCount = 1;
+    bool m_headersPrepared = false;
+};

@@ -1,0 +1,66 @@
+#include "lib/modUtility.h"
+
+#include "platform/core/RuntimeError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+constexpr qint16 defaultSizeLimitMiB = 3;
+constexpr qint16 defaultGenerations = 10;
+
+// Only a regular file counts: a folder of a generation's name is in the way, never rotated.
+bool IsRegularFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+QString Generation(const QString &liveFile, int number)
+{
+    return liveFile + QLatin1Char('.') + QString::number(number);
+}
+
+void DeleteFile(const QString &path)
+{
+    if (!QFile::remove(path))
+        throw RuntimeError(ErrorText::permissionDenied);
+}
+
+// Never replaces anything: a taken name is a refusal, as on the original platform.
+void RenameFile(const QString &from, const QString &to)
+{
+    if (QFile::rename(from, to))
+        return;
+    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        throw RuntimeError(ErrorText::fileExists);
+    throw RuntimeError(ErrorText::permissionDenied);
+}
+} // namespace
+
+void RotateLog(const QString &liveFile, qint16 &sizeLimitMiB, qint16 &generations)
+{
+    if (sizeLimitMiB < 1)
+        sizeLimitMiB = defaultSizeLimitMiB;
+    if (generations < 1)
+        generations = defaultGenerations;
+
+    if (!IsRegularFile(liveFile))
+        return;
+    // 64 bits: every positive 16-bit limit, up to 32767 MiB, fits.
+    const qint64 byteLimit = qint64(sizeLimitMiB) * 1024 * 1024;
+    if (QFileInfo(liveFile).size() <= byteLimit)
+        return;
+
+    // With a count of 1 the only generation kept is .1, which the live file then replaces.
+    const int oldest = std::max(generations - 1, 1);
+    if (IsRegularFile(Generation(liveFile, oldest)))
+        DeleteFile(Generation(liveFile, oldest));
+    // Downwards, so that every rename lands on a name freed a moment before; gaps move up too.
+    for (int number = generations - 1; number >= 1; --number) {
+        if (IsRegularFile(Generation(liveFile, number)))
+            RenameFile(Generation(liveFile, number), Generation(liveFile, number + 1));
+    }
+    if (IsRegularFile(liveFile))
+        RenameFile(liveFile, Generation(liveFile, 1));
+}

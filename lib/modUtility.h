@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+
+// The application record: filled once at start-up, read by everything afterwards.
+extern QString strConfigDir;
+extern QString strTempDir;
+extern QString strLogDir;
+extern qint16 intToolIndex;
+extern std::array<QString, 10> strSettingFile;
+
+// Fills the record (through the tool's own setDefine), creates Log, Config and Temp,
+// sets up the log tables and empties Temp. False on any failure, with nothing logged.
+bool InitApplication(qint16 toolIndex, bool (*setDefine)());
+
+// Creates the folder when nothing of that name exists. Throws RuntimeError on failure.
+void EnsureFolder(const QString &path);
+
+// Deletes every file directly inside path (sub-folders stay); with keepFolder other than 1 also
+// removes the folder. Always true; an error ends it early and is swallowed.
+bool ClearFolder(const QString &path, quint8 keepFolder);
+
+// Appends "<code> <timestamp> <host> <message>" + CR LF to the tool's log file.
+// Code 0 means 1001, an empty timestamp means now. Every failure is swallowed.
+void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp = {},
+              qint16 code = 0);
+
+// The log line's timestamp for a given local time: YY/MM/DD HH:MM:SS.t (19 characters).
+QString FormatLogTimestamp(const QDateTime &time);
+
+QString ZeroPad2(qint16 value);
+QString TenthsDigit(qint16 value);
+
+// Moves the live log file to generation 1 when it has grown beyond sizeLimitMiB. A limit or a
+// generation count below 1 is replaced by its default (3 MiB, 10) in the caller's variable.
+// Throws RuntimeError when a delete or rename is refused.
+void RotateLog(const QString &liveFile, qint16 &sizeLimitMiB, qint16 &generations);
+
+// Where a window of the given outer size goes so that it is centred on the screen; all in twips.
+// Halves round toward zero; a window larger than the screen gets a negative origin.
+qint32 CenteredOrigin(double screenExtent, double windowExtent);

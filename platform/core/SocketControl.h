@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QTcpServer;
+class QTcpSocket;
+
+// An event-driven TCP socket in one of two roles: a listener (listen, connection requests) or a
+// connection (accept a request, data arrival, send, close). Failures throw RuntimeError.
+class SocketControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State {
+        sckClosed = 0,
+        sckListening = 2,
+        sckConnected = 7,
+        sckClosing = 8,
+        sckError = 9,
+    };
+
+    // Echo bytes that may wait unsent before the connection stops reading from its peer.
+    static constexpr qint64 maxSendBacklog = 4 * 1024 * 1024;
+
+    explicit SocketControl(int index = 0, QObject *parent = nullptr);
+    ~SocketControl() override;
+
+    int index() const { return m_index; }
+    int state() const;
+
+    qint32 localPort() const { return m_localPort; }
+    void setLocalPort(qint32 port);
+
+    // Listens on the local port, IPv6 and IPv4 together where the machine has IPv6.
+    void listen();
+    void close();
+
+    // Takes over the pending connection named by a connectionRequest's id.
+    void accept(qintptr requestId);
+
+    qint64 bytesReceived() const;
+    // Moves up to maxLength received bytes out of the socket.
+    QByteArray getData(qint64 maxLength);
+    // Queues bytes for the peer; fire and forget.
+    void sendData(const QByteArray &data);
+    qint64 bytesToSend() const;
+
+signals:
+    void connectionRequest(int index, qintptr requestId);
+    void dataArrival(int index, qint64 bytesTotal);
+    void closed(int index);
+    void socketError(int index, int number, const QString &description);
+
+private:
+    void onReadyRead();
+    void onBytesWritten();
+    void onDisconnected();
+    void onSocketError();
+    void onIncomingConnection(qintptr descriptor);
+    bool sendBacklogFull() const;
+    void dropConnection();
+
+    class Listener;
+
+    const int m_index;
+    qint32 m_localPort = 0;
+    Listener *m_server = nullptr;
+    QTcpSocket *m_socket = nullptr;
+    bool m_arrivalHeldBack = false;
+    bool m_failed = false;
+};

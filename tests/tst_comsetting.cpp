@@ -1,0 +1,274 @@
+#include "support/LoopbackClient.h"
+#include "support/LoopbackPorts.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include "forms/frmMain.h"
+#include "forms/frmTcpRcvComSetting.h"
+#include "platform/core/SocketControl.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+const QString invalidPort = QStringLiteral("受信ポート番号が不正です。");
+const QString portUnusable
+    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
+                     "受信ポートを確認してください。");
+const QString portSaved = QStringLiteral("受信ポート設定を変更しました。\r\n"
+                                         "アプリケーションを再起動してください。");
+const QString storedPortInvalid = QStringLiteral("正常な受信ポート番号を設定してください。");
+
+QByteArray settingsWithPort(const QByteArray &port)
+{
+    return "; bench receiver\r\n[Port]\r\nTcpPort=" + port
+        + "\r\n\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
+}
+} // namespace
+
+class ComSettingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void unchangedPortClosesSilently_data();
+    void unchangedPortClosesSilently();
+    void invalidTextIsRefusedAndSelected_data();
+    void invalidTextIsRefusedAndSelected();
+    void portInUseIsRefusedAndNothingWritten();
+    void freePortIsSavedForTheNextStart();
+    void oldPortAfterSavingAnotherIsTried();
+    void cancel_data();
+    void cancel();
+    void failedWriteIsReported();
+    void enterAndEscapeDoNothing();
+    void menuOpensTheDialogWhileReceivingGoesOn();
+
+private:
+    void openDialog(const QByteArray &storedPort);
+    frmTcpRcvComSetting &dialog() { return ComSettingForm(); }
+
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    quint16 m_port = 0;
+};
+
+void ComSettingTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_port = FreeLoopbackPort();
+}
+
+void ComSettingTest::cleanup()
+{
+    UnloadComSettingForm();
+    UnloadMainForm();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void ComSettingTest::openDialog(const QByteArray &storedPort)
+{
+    m_folder->writeSettings(settingsWithPort(storedPort));
+    MainForm().ReadSetting(m_folder->settingsFile());
+    MainForm().Show();
+    dialog().Load();
+    dialog().show();
+    QCOMPARE(dialog().txtRcvPort->text(), QString::fromUtf8(storedPort).trimmed());
+}
+
+void ComSettingTest::unchangedPortClosesSilently_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("as stored") << QString();
+    QTest::newRow("leading blank") << QStringLiteral(" ");
+}
+
+void ComSettingTest::unchangedPortClosesSilently()
+{
+    QFETCH(QString, typed);
+    m_port = FreeLoopbackPort(PortForm::FourDigits);
+    openDialog(QByteArray::number(m_port));
+    // The main window listening on that very port does not matter: no trial listen is made.
+    MainForm().cmdRecvData->click();
+    QCOMPARE(MainForm().wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    const QByteArray before = m_folder->readSettings();
+
+    dialog().txtRcvPort->setText(typed + QString::number(m_port));
+    dialog().cmdApply->click();
+    QVERIFY(m_boxes->boxes.isEmpty());
+    QVERIFY(!ComSettingFormExists());
+    QVERIFY(MainForm().isVisible());
+    QCOMPARE(m_folder->readSettings(), before);
+}
+
+void ComSettingTest::invalidTextIsRefusedAndSelected_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("above 65535") << QStringLiteral("70000");
+    QTest::newRow("letters") << QStringLiteral("abc");
+    QTest::newRow("empty") << QString();
+}
+
+void ComSettingTest::invalidTextIsRefusedAndSelected()
+{
+    QFETCH(QString, typed);
+    openDialog("6000");
+    dialog().txtRcvPort->setText(typed);
+    dialog().cmdApply->click();
+    QCOMPARE(m_boxes->texts(), QStringList({invalidPort}));
+    QCOMPARE(m_boxes->boxes.first().style, 0);
+    QVERIFY(ComSettingFormExists());
+    QVERIFY(dialog().isVisible());
+    QCOMPARE(dialog().txtRcvPort->selectedText(), typed);
+    QCOMPARE(m_folder->readSettings(), settingsWithPort("6000"));
+}
+
+void ComSettingTest::portInUseIsRefusedAndNothingWritten()
+{
+    openDialog("6000");
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::Any, 0));
+    const QString held = QString::number(holder.serverPort());
+    dialog().txtRcvPort->setText(held);
+    dialog().cmdApply->click();
+    QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
+    QCOMPARE(m_boxes->boxes.first().style, 16);
+    QCOMPARE(dialog().txtRcvPort->selectedText(), held);
+    QCOMPARE(m_folder->readSettings(), settingsWithPort("6000"));
+    QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
+}
+
+void ComSettingTest::freePortIsSavedForTheNextStart()
+{
+    openDialog(QByteArray::number(m_port));
+    MainForm().cmdRecvData->click();
+    const quint16 newPort = FreeLoopbackPort(PortForm::FourDigits);
+    dialog().txtRcvPort->setText(QStringLiteral(" ") + QString::number(newPort));
+    dialog().cmdApply->click();
+
+    QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
+    QCOMPARE(m_boxes->boxes.first().style, 64);
+    QCOMPARE(m_folder->readSettings(), settingsWithPort(QByteArray::number(newPort)));
+    QVERIFY(!ComSettingFormExists());
+    QCOMPARE(MainForm().lngRcvPort, qint32(m_port));
+    QCOMPARE(MainForm().wscRecv.at(0)->localPort(), qint32(m_port));
+    QCOMPARE(MainForm().wscRecv.at(0)->state(), int(SocketControl::sckListening));
+}
+
+void ComSettingTest::oldPortAfterSavingAnotherIsTried()
+{
+    openDialog(QByteArray::number(m_port));
+    MainForm().cmdRecvData->click();
+    const quint16 newPort = FreeLoopbackPort();
+    dialog().txtRcvPort->setText(QString::number(newPort));
+    dialog().cmdApply->click();
+    QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
+
+    // The file now holds the new port, so the old one is not "unchanged": its trial listen fails
+    // because the main window still listens on it.
+    dialog().Load();
+    dialog().show();
+    QCOMPARE(dialog().txtRcvPort->text(), QString::number(newPort));
+    dialog().txtRcvPort->setText(QString::number(m_port));
+    dialog().cmdApply->click();
+    QCOMPARE(m_boxes->texts(), QStringList({portSaved, portUnusable}));
+    QCOMPARE(m_folder->readSettings(), settingsWithPort(QByteArray::number(newPort)));
+}
+
+void ComSettingTest::cancel_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("valid stored port") << QByteArray("6000") << QStringList() << true;
+    QTest::newRow("empty stored port") << QByteArray() << QStringList({storedPortInvalid}) << false;
+    QTest::newRow("stored port out of range")
+        << QByteArray("99999") << QStringList({storedPortInvalid}) << false;
+}
+
+void ComSettingTest::cancel()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, closes);
+    openDialog(stored);
+    dialog().txtRcvPort->setText(QStringLiteral("7000"));
+    dialog().cmdCancel->click();
+    QCOMPARE(m_boxes->texts(), boxes);
+    QCOMPARE(!ComSettingFormExists(), closes);
+    if (!closes)
+        QCOMPARE(dialog().txtRcvPort->selectedText(), QStringLiteral("7000"));
+    QCOMPARE(m_folder->readSettings(), settingsWithPort(stored));
+}
+
+void ComSettingTest::failedWriteIsReported()
+{
+    openDialog("6000");
+    QVERIFY(QDir(m_folder->path() + QStringLiteral("/Config")).removeRecursively());
+    const QString typed = QString::number(FreeLoopbackPort());
+    dialog().txtRcvPort->setText(typed);
+    dialog().cmdApply->click();
+    QCOMPARE(m_boxes->texts(),
+             QStringList({QStringLiteral("設定ファイルの書き込みに失敗しました。")}));
+    QCOMPARE(m_boxes->boxes.first().style, 16);
+    QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(cmdApply_Click)")));
+    QVERIFY(ComSettingFormExists());
+    QCOMPARE(dialog().txtRcvPort->selectedText(), typed);
+}
+
+void ComSettingTest::enterAndEscapeDoNothing()
+{
+    openDialog("6000");
+    dialog().txtRcvPort->setFocus();
+    dialog().txtRcvPort->setText(QStringLiteral("abc"));
+    QTest::keyClick(dialog().txtRcvPort, Qt::Key_Return);
+    QTest::keyClick(dialog().txtRcvPort, Qt::Key_Escape);
+    QVERIFY(m_boxes->boxes.isEmpty());
+    QVERIFY(ComSettingFormExists());
+    QVERIFY(dialog().isVisible());
+}
+
+void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
+{
+    m_folder->writeSettings(settingsWithPort(QByteArray::number(m_port)));
+    frmMain &form = MainForm();
+    form.ReadSetting(m_folder->settingsFile());
+    form.Show();
+    form.cmdRecvData->click();
+
+    LoopbackClient client;
+    bool echoedWhileOpen = false;
+    bool wasModal = false;
+    QTimer::singleShot(0, this, [&] {
+        wasModal = ComSettingFormExists() && dialog().isModal() && dialog().isVisible();
+        if (client.connectTo(m_port)) {
+            client.send("while open");
+            echoedWhileOpen = client.waitForReceived(10);
+        }
+        dialog().cmdCancel->click();
+    });
+    QTimer::singleShot(20000, this, [] {
+        if (ComSettingFormExists())
+            ComSettingForm().reject();
+    });
+    form.ComSetting->trigger();
+
+    QVERIFY(wasModal);
+    QVERIFY(echoedWhileOpen);
+    QCOMPARE(client.received, QByteArray("while open"));
+    QVERIFY(!ComSettingFormExists());
+}
+
+QTEST_MAIN(ComSettingTest)
+#include "tst_comsetting.moc"

@@ -1,0 +1,421 @@
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include "forms/frmMain.h"
+#include "lib/DisplayTime.h"
+#include "lib/HexGridModel.h"
+#include "lib/modSimGeneral.h"
+#include "platform/core/SocketControl.h"
+#include "platform/ui/CenterForm.h"
+#include "platform/ui/HexGrid.h"
+#include "platform/ui/Lamp.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+const QString placeholder = QStringLiteral("--/--/-- --:--:--");
+
+QRect fromTwips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QString captionOf(const QWidget *control)
+{
+    if (auto *label = qobject_cast<const QLabel *>(control))
+        return label->text();
+    if (auto *button = qobject_cast<const QAbstractButton *>(control))
+        return button->text();
+    if (auto *frame = qobject_cast<const QGroupBox *>(control))
+        return frame->title();
+    return {};
+}
+
+// The next widget that Tab reaches after from.
+QWidget *nextTabStop(QWidget *from)
+{
+    QWidget *next = from->nextInFocusChain();
+    while (next != from && !((next->focusPolicy() & Qt::TabFocus) && next->isEnabled()))
+        next = next->nextInFocusChain();
+    return next;
+}
+} // namespace
+
+class FrmMainLayoutTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void geometry_data();
+    void geometry();
+    void windowHasFixedClientArea();
+    void captions_data();
+    void captions();
+    void initialState();
+    void focusAndTabOrder();
+    void gridsFitTheirColumns();
+    void loadPreparesTheWindow();
+    void responseOptionFromSettings_data();
+    void responseOptionFromSettings();
+    void clockFillsTheCurrentTimeLabels();
+    void ctrlLed_data();
+    void ctrlLed();
+    void ctrlLedWithoutLampLogs();
+    void formatDisplayTime_data();
+    void formatDisplayTime();
+    void formatStatusDate_data();
+    void formatStatusDate();
+    void centerForm_data();
+    void centerForm();
+
+private:
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<frmMain> m_form;
+};
+
+void FrmMainLayoutTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_form = std::make_unique<frmMain>();
+}
+
+void FrmMainLayoutTest::cleanup()
+{
+    m_form.reset();
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void FrmMainLayoutTest::geometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("expected");
+
+    QTest::newRow("lblRcvData") << "lblRcvData" << fromTwips(600, 720, 1575, 375);
+    QTest::newRow("shpRecvLed") << "shpRecvLed" << fromTwips(2400, 720, 375, 255);
+    QTest::newRow("lblNowDateTimeForRecvData")
+        << "lblNowDateTimeForRecvData" << fromTwips(3960, 600, 1575, 255);
+    QTest::newRow("cmdRecvData") << "cmdRecvData" << fromTwips(6120, 600, 2175, 495);
+    QTest::newRow("fgrdRecvData") << "fgrdRecvData" << fromTwips(600, 1320, 8775, 2415);
+    QTest::newRow("fraResSetting") << "fraResSetting" << fromTwips(5520, 3840, 3855, 735);
+    QTest::newRow("optRcvData, inside its frame")
+        << "optRcvData" << fromTwips(1200, 240, 1335, 375);
+    QTest::newRow("cmdEnd") << "cmdEnd" << fromTwips(3960, 7200, 2175, 615);
+}
+
+void FrmMainLayoutTest::geometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, expected);
+    auto *control = m_form->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), expected);
+}
+
+void FrmMainLayoutTest::windowHasFixedClientArea()
+{
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    // 9975 x 8520 twips below the menu bar, the status bar included.
+    QWidget *client = m_form->centralWidget();
+    QCOMPARE(client->width(), 665);
+    QCOMPARE(client->height() + m_form->sbStatusBar->height(), 568);
+    QVERIFY(m_form->sbStatusBar->height() >= 17);
+    QCOMPARE(m_form->sbStatusBar->geometry().top(), client->geometry().bottom() + 1);
+    QCOMPARE(m_form->height(), m_form->menuBar()->height() + 568);
+    QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+    // Nothing is hidden under the status bar.
+    for (QWidget *control : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(client->rect().contains(control->geometry()), qPrintable(control->objectName()));
+}
+
+void FrmMainLayoutTest::captions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("lblRcvData") << "lblRcvData" << QStringLiteral("受信データ");
+    QTest::newRow("lblSendData") << "lblSendData" << QStringLiteral("送信データ");
+    QTest::newRow("lblNowDateTimeForRecv")
+        << "lblNowDateTimeForRecv" << QStringLiteral("現在時刻：");
+    QTest::newRow("lblNowDateTimeForSend")
+        << "lblNowDateTimeForSend" << QStringLiteral("現在時刻：");
+    QTest::newRow("lblLastRecvDateTime") << "lblLastRecvDateTime" << QStringLiteral("受信時刻：");
+    QTest::newRow("lblLastSentDateTime") << "lblLastSentDateTime" << QStringLiteral("送信時刻：");
+    for (const char *name : {"lblNowDateTimeForRecvData", "lblLastRecvDateTimeData",
+                             "lblNowDateTimeForSendData", "lblLastSentDateTimeData"})
+        QTest::newRow(name) << name << placeholder;
+    QTest::newRow("cmdRecvData") << "cmdRecvData" << QStringLiteral("受信待ち");
+    QTest::newRow("cmdEnd") << "cmdEnd" << QStringLiteral("終了");
+    QTest::newRow("fraResSetting") << "fraResSetting" << QStringLiteral("応答設定");
+    QTest::newRow("optNothing") << "optNothing" << QStringLiteral("無応答");
+    QTest::newRow("optRcvData") << "optRcvData" << QStringLiteral("受信データ");
+    QTest::newRow("optCustom") << "optCustom" << QStringLiteral("カスタム");
+}
+
+void FrmMainLayoutTest::captions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    auto *control = m_form->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(captionOf(control), caption);
+    QVERIFY(!control->accessibleName().isEmpty());
+}
+
+void FrmMainLayoutTest::initialState()
+{
+    QCOMPARE(m_form->Admin->title(), QStringLiteral("設定"));
+    QCOMPARE(m_form->ComSetting->text(), QStringLiteral("通信"));
+    QCOMPARE(m_form->menuBar()->actions(), QList<QAction *>({m_form->Admin->menuAction()}));
+
+    for (QLabel *heading : {m_form->lblRcvData, m_form->lblSendData}) {
+        QCOMPARE(heading->font().pointSizeF(), 15.75);
+        QVERIFY(heading->font().bold());
+        QCOMPARE(heading->palette().color(QPalette::WindowText), QColor(Qt::black));
+    }
+    for (QRadioButton *option : {m_form->optNothing, m_form->optRcvData, m_form->optCustom})
+        QVERIFY(!option->isChecked());
+    QVERIFY(!m_form->optCustom->isEnabled());
+
+    QCOMPARE(m_form->tmrNowDateTime->interval(), 500);
+    QVERIFY(!m_form->tmrNowDateTime->isActive());
+    QCOMPARE(m_form->wscRecv.size(), std::size_t(1));
+    QCOMPARE(m_form->wscRecv[0]->state(), int(SocketControl::sckClosed));
+
+    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+        QCOMPARE(grid->hexModel().lineCount(), 1);
+        QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(grid->font().pointSizeF(), 9.0);
+        // Monospaced: narrow and wide letters take the same room.
+        QCOMPARE(grid->fontMetrics().horizontalAdvance(QStringLiteral("iiii")),
+                 grid->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")));
+        QCOMPARE(grid->horizontalHeader()->font(), grid->font());
+    }
+}
+
+void FrmMainLayoutTest::focusAndTabOrder()
+{
+    QCOMPARE(m_form->focusWidget(), m_form->cmdRecvData);
+    QCOMPARE(nextTabStop(m_form->cmdRecvData), m_form->optNothing);
+    QCOMPARE(nextTabStop(m_form->optNothing), m_form->optRcvData);
+    // The disabled custom option is skipped.
+    QCOMPARE(nextTabStop(m_form->optRcvData), m_form->cmdEnd);
+    QCOMPARE(nextTabStop(m_form->cmdEnd), m_form->cmdRecvData);
+}
+
+void FrmMainLayoutTest::gridsFitTheirColumns()
+{
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    SetGridFromByteArray(m_form->fgrdRecvData->hexModel(), QByteArray(2048, char(0xFF)));
+    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+        // All 16 columns side by side, none narrower than "FF".
+        QVERIFY(grid->horizontalHeader()->length() <= grid->viewport()->width());
+        const int widthOfFF = grid->fontMetrics().horizontalAdvance(QStringLiteral("FF"));
+        for (int column = 0; column < 16; ++column)
+            QVERIFY(grid->columnWidth(column) > widthOfFF);
+        QVERIFY(grid->verticalHeader()->width()
+                > grid->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
+        QVERIFY(grid->rowHeight(0) >= grid->fontMetrics().height());
+    }
+    // Scrolling the data leaves both headers in place.
+    HexGrid *grid = m_form->fgrdRecvData;
+    grid->scrollToBottom();
+    const int scrolled = grid->verticalScrollBar()->value();
+    QVERIFY(scrolled > 0);
+    QCOMPARE(grid->horizontalHeader()->geometry().top(), grid->contentsRect().top());
+    // The next block of the same length keeps the user where they were.
+    SetGridFromByteArray(grid->hexModel(), QByteArray(2048, char(0x11)));
+    QCOMPARE(grid->verticalScrollBar()->value(), scrolled);
+}
+
+void FrmMainLayoutTest::loadPreparesTheWindow()
+{
+    // Lamps lit beforehand must be off after the load.
+    m_form->shpRecvLed->setFillColor(65280);
+    m_form->shpSendLed->setFillColor(255);
+    QVERIFY(!m_form->fgrdRecvData->hexModel().headersPrepared());
+
+    m_form->Show();
+
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Parvel"));
+    QCOMPARE(m_form->shpRecvLed->fillColor(), 0u);
+    QCOMPARE(m_form->shpSendLed->fillColor(), 0u);
+    QVERIFY(m_form->tmrNowDateTime->isActive());
+    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+        QVERIFY(grid->hexModel().headersPrepared());
+        QCOMPARE(grid->model()->headerData(15, Qt::Horizontal).toString(), QStringLiteral("0F"));
+        QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toString(), QStringLiteral("0000"));
+    }
+    QCOMPARE(m_form->lblLastRecvDateTimeData->text(), placeholder);
+    QCOMPARE(m_form->lblLastSentDateTimeData->text(), placeholder);
+    QCOMPARE(m_form->wscRecv[0]->state(), int(SocketControl::sckClosed));
+    QCOMPARE(m_folder->logMessages(), QStringList());
+}
+
+void FrmMainLayoutTest::responseOptionFromSettings_data()
+{
+    QTest::addColumn<QString>("resSetting");
+    QTest::addColumn<bool>("nothing");
+    QTest::addColumn<bool>("rcvData");
+
+    QTest::newRow("0: no response") << "0" << true << false;
+    QTest::newRow("1: echo") << "1" << false << true;
+    QTest::newRow("2: none selected") << "2" << false << false;
+    QTest::newRow("-1: none selected") << "-1" << false << false;
+}
+
+void FrmMainLayoutTest::responseOptionFromSettings()
+{
+    QFETCH(QString, resSetting);
+    QFETCH(bool, nothing);
+    QFETCH(bool, rcvData);
+
+    m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=50000\r\n[Maintenance]\r\n"
+                                           "ResSetting=%1\r\n")
+                                .arg(resSetting)
+                                .toUtf8());
+    m_form->ReadSetting(m_folder->settingsFile());
+    QCOMPARE(m_form->intResSetting, qint16(resSetting.toInt()));
+    m_form->Show();
+
+    QCOMPARE(m_form->optNothing->isChecked(), nothing);
+    QCOMPARE(m_form->optRcvData->isChecked(), rcvData);
+    QVERIFY(!m_form->optCustom->isChecked());
+}
+
+void FrmMainLayoutTest::clockFillsTheCurrentTimeLabels()
+{
+    QSignalSpy ticks(m_form->tmrNowDateTime, &QTimer::timeout);
+    m_form->Show();
+    // The first tick comes half a second after the load.
+    QCOMPARE(m_form->lblNowDateTimeForRecvData->text(), placeholder);
+    QVERIFY(ticks.wait(2000));
+
+    const QRegularExpression stamp(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
+    for (QLabel *label : {m_form->lblNowDateTimeForRecvData, m_form->lblNowDateTimeForSendData})
+        QVERIFY2(stamp.match(label->text()).hasMatch(), qPrintable(label->text()));
+    QCOMPARE(m_form->lblLastRecvDateTimeData->text(), placeholder);
+    QCOMPARE(m_form->lblLastSentDateTimeData->text(), placeholder);
+}
+
+void FrmMainLayoutTest::ctrlLed_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<quint32>("expected");
+
+    constexpr quint32 before = 0x123456;
+    QTest::newRow("0 off") << 0 << 0u;
+    QTest::newRow("1 green") << 1 << 65280u;
+    QTest::newRow("2 red") << 2 << 255u;
+    QTest::newRow("3 unchanged") << 3 << before;
+    QTest::newRow("-1 unchanged") << -1 << before;
+}
+
+void FrmMainLayoutTest::ctrlLed()
+{
+    QFETCH(int, state);
+    QFETCH(quint32, expected);
+
+    Lamp lamp;
+    lamp.setFillColor(0x123456);
+    CtrlLed(lamp, qint16(state));
+    QCOMPARE(lamp.fillColor(), expected);
+    QCOMPARE(m_folder->logMessages(), QStringList());
+}
+
+void FrmMainLayoutTest::ctrlLedWithoutLampLogs()
+{
+    QObject notALamp;
+    CtrlLed(notALamp, 1);
+    const QStringList messages = m_folder->logMessages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].endsWith(QStringLiteral("(CtrlLed)")), qPrintable(messages[0]));
+    QVERIFY(messages[0].size() > int(qstrlen("(CtrlLed)")));
+    QVERIFY(notALamp.dynamicPropertyNames().isEmpty());
+}
+
+void FrmMainLayoutTest::formatDisplayTime_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("afternoon") << QDateTime(QDate(2013, 3, 31), QTime(11, 56, 4))
+                               << QStringLiteral("13/03/31 11:56:04");
+    QTest::newRow("leading zeros")
+        << QDateTime(QDate(2009, 1, 2), QTime(9, 5, 7)) << QStringLiteral("09/01/02 09:05:07");
+    QTest::newRow("24-hour clock") << QDateTime(QDate(2000, 12, 31), QTime(23, 59, 59, 999))
+                                   << QStringLiteral("00/12/31 23:59:59");
+}
+
+void FrmMainLayoutTest::formatDisplayTime()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(QString, expected);
+    QCOMPARE(FormatDisplayTime(time), expected);
+}
+
+void FrmMainLayoutTest::formatStatusDate_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("Japanese") << QLocale(QLocale::Japanese, QLocale::Japan)
+                              << QStringLiteral("2026/12/07");
+    QTest::newRow("two-digit year widened")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << QStringLiteral("12/7/2026");
+}
+
+void FrmMainLayoutTest::formatStatusDate()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, expected);
+    QCOMPARE(FormatStatusDate(QDate(2026, 12, 7), locale), expected);
+    QCOMPARE(FormatStatusTime(QTime(9, 5, 59)), QStringLiteral("09:05"));
+}
+
+void FrmMainLayoutTest::centerForm_data()
+{
+    QTest::addColumn<int>("widthMargin");
+    QTest::addColumn<int>("heightMargin");
+    QTest::addColumn<QPoint>("expected");
+
+    // Margins in pixels; the halves are taken in twips and truncated toward zero.
+    QTest::newRow("even margins") << 100 << 40 << QPoint(50, 20);
+    QTest::newRow("odd margin drops the remainder") << 101 << 41 << QPoint(50, 20);
+    QTest::newRow("larger than the screen") << -101 << -40 << QPoint(-50, -20);
+}
+
+void FrmMainLayoutTest::centerForm()
+{
+    QFETCH(int, widthMargin);
+    QFETCH(int, heightMargin);
+    QFETCH(QPoint, expected);
+
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QWidget window;
+    window.setFixedSize(screen.width() - widthMargin, screen.height() - heightMargin);
+    CenterForm(window);
+    QCOMPARE(window.pos(), screen.topLeft() + expected);
+}
+
+QTEST_MAIN(FrmMainLayoutTest)
+#include "tst_frmmain_layout.moc"

@@ -1,0 +1,170 @@
+#include "forms/frmMain.h"
+#include "lib/modLogging.h"
+#include "platform/core/RuntimeError.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include <QtTest>
+
+namespace {
+const QString sizeInvalid = QStringLiteral("ログ最大サイズが不正です。");
+const QString generationsInvalid = QStringLiteral("ログ最大世代数が不正です。");
+const QString readFailed = QStringLiteral("設定ファイルの読み込みに失敗しました。");
+const QString tagAlone = QStringLiteral("(ReadSetting)");
+const QString overflowLogged = ErrorText::overflow + tagAlone;
+
+// Every target starts here, so that "left alone" differs from "stored 0".
+constexpr int untouched = 77;
+
+QByteArray settings(const QByteArray &port, const QByteArray &maintenance)
+{
+    return "[Port]\r\n" + port + "\r\n\r\n[Maintenance]\r\n" + maintenance + "\r\n";
+}
+
+const QByteArray validMaintenance = "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10";
+} // namespace
+
+class tst_ReadSetting : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outcomes_data();
+    void outcomes();
+    void boxComesBeforeLogLine();
+};
+
+void tst_ReadSetting::outcomes_data()
+{
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QStringList>("logged");
+    QTest::addColumn<QList<int>>("values"); // port, response mode, log size, generations
+
+    const QStringList none;
+    const QList<int> allRead {5000, 1, 3, 10};
+
+    QTest::newRow("complete file")
+        << true << settings("TcpPort=5000", validMaintenance) << none << none << allRead;
+    QTest::newRow("file missing") << false << QByteArray() << QStringList {readFailed}
+                                  << QStringList {tagAlone}
+                                  << QList<int> {untouched, untouched, untouched, untouched};
+    QTest::newRow("names in lower case")
+        << true
+        << QByteArray("[port]\ntcpport=5000\n[maintenance]\nressetting=1\nlogmaxsize=3\n"
+                      "loggenerations=10\n")
+        << none << none << allRead;
+    QTest::newRow("port with blanks")
+        << true << settings("TcpPort=  5000  ", validMaintenance) << none << none << allRead;
+    QTest::newRow("port abc silent") << true << settings("TcpPort=abc", validMaintenance) << none
+                                     << none << QList<int> {untouched, 1, 3, 10};
+    QTest::newRow("port absent") << true << settings("", validMaintenance) << none << none
+                                 << QList<int> {untouched, 1, 3, 10};
+    QTest::newRow("ranges not tested")
+        << true << settings("TcpPort=70000", "ResSetting=-1\r\nLogMaxSize=0\r\nLogGenerations=-5")
+        << none << none << QList<int> {70000, -1, 0, -5};
+    QTest::newRow("response mode absent")
+        << true << settings("TcpPort=5000", "LogMaxSize=3\r\nLogGenerations=10")
+        << QStringList {readFailed} << QStringList {tagAlone}
+        << QList<int> {5000, untouched, untouched, untouched};
+    QTest::newRow("response mode empty")
+        << true << settings("TcpPort=5000", "ResSetting=\r\nLogMaxSize=3\r\nLogGenerations=10")
+        << QStringList {readFailed} << QStringList {tagAlone}
+        << QList<int> {5000, untouched, untouched, untouched};
+    QTest::newRow("response mode abc")
+        << true << settings("TcpPort=5000", "ResSetting=abc\r\nLogMaxSize=3\r\nLogGenerations=10")
+        << none << none << QList<int> {5000, untouched, 3, 10};
+    QTest::newRow("log size empty")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=\r\nLogGenerations=10")
+        << QStringList {sizeInvalid, readFailed} << QStringList {tagAlone}
+        << QList<int> {5000, 1, untouched, untouched};
+    QTest::newRow("log size abc") << true
+                                  << settings("TcpPort=5000",
+                                              "ResSetting=1\r\nLogMaxSize=abc\r\nLogGenerations=10")
+                                  << QStringList {sizeInvalid, readFailed} << QStringList {tagAlone}
+                                  << QList<int> {5000, 1, untouched, untouched};
+    QTest::newRow("generations absent")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3")
+        << QStringList {generationsInvalid, readFailed} << QStringList {tagAlone}
+        << QList<int> {5000, 1, 3, untouched};
+    QTest::newRow("generations not numeric")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=1,0")
+        << QStringList {generationsInvalid, readFailed} << QStringList {tagAlone}
+        << QList<int> {5000, 1, 3, untouched};
+    QTest::newRow("log size 32768 overflows")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768\r\nLogGenerations=10")
+        << QStringList {readFailed} << QStringList {overflowLogged}
+        << QList<int> {5000, 1, untouched, untouched};
+    QTest::newRow("port overflows")
+        << true << settings("TcpPort=2147483648", validMaintenance) << QStringList {readFailed}
+        << QStringList {overflowLogged} << QList<int> {untouched, untouched, untouched, untouched};
+    QTest::newRow("response mode overflows")
+        << true << settings("TcpPort=5000", "ResSetting=1e10\r\nLogMaxSize=3\r\nLogGenerations=10")
+        << QStringList {readFailed} << QStringList {overflowLogged}
+        << QList<int> {5000, untouched, untouched, untouched};
+    QTest::newRow("generations overflow")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=-32769")
+        << QStringList {readFailed} << QStringList {overflowLogged}
+        << QList<int> {5000, 1, 3, untouched};
+    QTest::newRow("log size 2.5 gives 2")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=2.5\r\nLogGenerations=10")
+        << none << none << QList<int> {5000, 1, 2, 10};
+    QTest::newRow("log size 3.5 gives 4")
+        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3.5\r\nLogGenerations=10")
+        << none << none << QList<int> {5000, 1, 4, 10};
+}
+
+void tst_ReadSetting::outcomes()
+{
+    QFETCH(bool, fileExists);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, boxes);
+    QFETCH(QStringList, logged);
+    QFETCH(QList<int>, values);
+
+    ProgramFolderFixture folder;
+    QVERIFY(folder.isValid());
+    if (fileExists)
+        folder.writeSettings(content);
+    MessageBoxRecorder recorder;
+
+    frmMain form;
+    form.lngRcvPort = untouched;
+    form.intResSetting = untouched;
+    intLogMaxSize = untouched;
+    intLogGenerations = untouched;
+    form.ReadSetting(folder.settingsFile());
+
+    QCOMPARE(recorder.texts(), boxes);
+    for (const MessageBoxRecorder::Box &box : recorder.boxes) {
+        QCOMPARE(box.style, MsgBoxStyle::Critical);
+        QCOMPARE(box.caption, QString());
+    }
+    QCOMPARE(folder.logMessages(), logged);
+    QCOMPARE((QList<int> {form.lngRcvPort, form.intResSetting, intLogMaxSize, intLogGenerations}),
+             values);
+    QVERIFY(!form.isVisible());
+}
+
+void tst_ReadSetting::boxComesBeforeLogLine()
+{
+    ProgramFolderFixture folder;
+    QVERIFY(folder.isValid());
+    folder.writeSettings(settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768"));
+    QList<qsizetype> logLinesAtBox;
+    MessageBoxFunction previous = SetMessageBoxFunction([&](const QString &, int, const QString &) {
+        logLinesAtBox.append(folder.logLines().size());
+        return MsgBoxResult::Ok;
+    });
+
+    frmMain form;
+    form.ReadSetting(folder.settingsFile());
+    SetMessageBoxFunction(std::move(previous));
+
+    QCOMPARE(logLinesAtBox, QList<qsizetype> {0});
+    QCOMPARE(folder.logMessages(), QStringList {overflowLogged});
+}
+
+QTEST_MAIN(tst_ReadSetting)
+#include "tst_readsetting.moc"

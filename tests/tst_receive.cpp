@@ -1,0 +1,313 @@
+#include "support/LoopbackClient.h"
+#include "support/LoopbackPorts.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include "forms/frmMain.h"
+#include "lib/HexGridModel.h"
+#include "platform/core/SocketControl.h"
+#include "platform/ui/HexGrid.h"
+#include "platform/ui/Lamp.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+const QString portUnusable
+    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
+                     "受信ポートを確認してください。");
+constexpr quint32 green = 65280;
+constexpr quint32 black = 0;
+
+QByteArray patternBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(generator.bounded(256));
+    return bytes;
+}
+
+quint32 lampColor(const Lamp *lamp)
+{
+    return lamp->property("fillColor").toUInt();
+}
+} // namespace
+
+class ReceiveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void echoesAndShowsABlock();
+    void noResponseModeSendsNothing();
+    void loneByteWaitsForTheNextBlock();
+    void newestPeerWins();
+    void stoppingKeepsTheConnectedPeer();
+    void refusedListenOffersToStartAgain();
+    void longBlockIsEchoedWholeAndShownCapped();
+    void shorterBlockShrinksTheGrid();
+    void streamIsEchoedByteExact();
+    void peerThatNeverReadsKeepsMemoryBounded();
+    void exitQuestionCancelThenOk();
+
+private:
+    void startListening();
+    QStringList messages() const { return m_folder->logMessages(); }
+
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    frmMain *m_form = nullptr;
+    quint16 m_port = 0;
+};
+
+void ReceiveTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_port = FreeLoopbackPort();
+    m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\n"
+                                           "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n")
+                                .arg(m_port)
+                                .toUtf8());
+    m_form = &MainForm();
+    m_form->ReadSetting(m_folder->settingsFile());
+    QCOMPARE(m_form->lngRcvPort, qint32(m_port));
+    m_form->Show();
+}
+
+void ReceiveTest::cleanup()
+{
+    UnloadMainForm();
+    m_form = nullptr;
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void ReceiveTest::startListening()
+{
+    m_form->cmdRecvData->click();
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信停止"));
+}
+
+void ReceiveTest::echoesAndShowsABlock()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    client.send("ABC");
+    QVERIFY(client.waitForReceived(3));
+    QCOMPARE(client.received, QByteArray("ABC"));
+    QCOMPARE(
+        messages(),
+        QStringList({QStringLiteral("3バイトのデータ受信"), QStringLiteral("3バイトの応答送信")}));
+    QCOMPARE(lampColor(m_form->shpRecvLed), green);
+    QCOMPARE(lampColor(m_form->shpSendLed), green);
+    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+        const HexGridModel &model = grid->hexModel();
+        QCOMPARE(model.lineCount(), 1);
+        QCOMPARE(HexGridModel::lineHeaderText(0), QStringLiteral("0000"));
+        QCOMPARE(model.cellText(0, 0), QStringLiteral("41"));
+        QCOMPARE(model.cellText(0, 1), QStringLiteral("42"));
+        QCOMPARE(model.cellText(0, 2), QStringLiteral("43"));
+        QCOMPARE(model.cellText(0, 3), QString());
+    }
+    QVERIFY(m_form->lblLastRecvDateTimeData->text() != QStringLiteral("--/--/-- --:--:--"));
+    QVERIFY(m_form->lblLastSentDateTimeData->text() != QStringLiteral("--/--/-- --:--:--"));
+}
+
+void ReceiveTest::noResponseModeSendsNothing()
+{
+    m_form->optNothing->setChecked(true);
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    client.send("ABC");
+    QTRY_COMPARE(messages(), QStringList({QStringLiteral("3バイトのデータ受信")}));
+    QTest::qWait(100);
+    QVERIFY(client.received.isEmpty());
+    QCOMPARE(lampColor(m_form->shpRecvLed), green);
+    QCOMPARE(lampColor(m_form->shpSendLed), black);
+    QCOMPARE(m_form->lblLastSentDateTimeData->text(), QStringLiteral("--/--/-- --:--:--"));
+}
+
+void ReceiveTest::loneByteWaitsForTheNextBlock()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    client.send("X");
+    QTRY_COMPARE(messages(), QStringList({QStringLiteral("通信エラーが発生しました。")}));
+    QCOMPARE(m_form->fgrdRecvData->hexModel().cellText(0, 0), QString());
+    QVERIFY(client.received.isEmpty());
+
+    client.send("YZ");
+    QVERIFY(client.waitForReceived(3));
+    QCOMPARE(client.received, QByteArray("XYZ"));
+    QCOMPARE(
+        messages().mid(1),
+        QStringList({QStringLiteral("3バイトのデータ受信"), QStringLiteral("3バイトの応答送信")}));
+    QCOMPARE(m_form->fgrdRecvData->hexModel().cellText(0, 0), QStringLiteral("58"));
+}
+
+void ReceiveTest::newestPeerWins()
+{
+    startListening();
+    LoopbackClient first;
+    QVERIFY(first.connectTo(m_port));
+    first.send("first");
+    QVERIFY(first.waitForReceived(5));
+
+    LoopbackClient second;
+    QVERIFY(second.connectTo(m_port));
+    QVERIFY(first.waitForDisconnected());
+    second.send("second");
+    QVERIFY(second.waitForReceived(6));
+    QCOMPARE(second.received, QByteArray("second"));
+    QCOMPARE(m_form->wscRecv.size(), std::size_t(2));
+}
+
+void ReceiveTest::stoppingKeepsTheConnectedPeer()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    m_form->cmdRecvData->click();
+    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(lampColor(m_form->shpRecvLed), black);
+
+    client.send("still here");
+    QVERIFY(client.waitForReceived(10));
+    QCOMPARE(client.received, QByteArray("still here"));
+
+    LoopbackClient late;
+    QVERIFY(!late.connectTo(m_port));
+}
+
+void ReceiveTest::refusedListenOffersToStartAgain()
+{
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::Any, 0));
+    m_form->lngRcvPort = holder.serverPort();
+    m_form->cmdRecvData->click();
+    QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
+    QCOMPARE(m_boxes->boxes.first().style, 16);
+    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckClosed));
+    QCOMPARE(messages().size(), 1);
+    QVERIFY(messages().first().endsWith(QStringLiteral("(cmdRecvData_Click)")));
+
+    holder.close();
+    m_form->cmdRecvData->click();
+    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信停止"));
+}
+
+void ReceiveTest::longBlockIsEchoedWholeAndShownCapped()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    const QByteArray block = patternBytes(3000, 7);
+    client.send(block);
+    QVERIFY(client.waitForReceived(block.size()));
+    QCOMPARE(client.received, block);
+
+    // Whatever blocks the bytes came in, the grid shows the last one, at most 2048 bytes of it.
+    const QString lastLine = messages().filter(QStringLiteral("バイトのデータ受信")).last();
+    const int lastBlock = lastLine.left(lastLine.indexOf(QStringLiteral("バ"))).toInt();
+    const HexGridModel &model = m_form->fgrdRecvData->hexModel();
+    QCOMPARE(model.lineCount(), HexGridModel::lineCountFor(lastBlock));
+    if (lastBlock == block.size()) {
+        QCOMPARE(model.lineCount(), 128);
+        QCOMPARE(HexGridModel::lineHeaderText(127), QStringLiteral("007F"));
+        QCOMPARE(model.cellText(127, 15), QString(HexByteText(quint8(block.at(2047)))));
+    }
+}
+
+void ReceiveTest::shorterBlockShrinksTheGrid()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    client.send(patternBytes(100, 1));
+    QVERIFY(client.waitForReceived(100));
+    QCOMPARE(m_form->fgrdRecvData->hexModel().lineCount(), 7);
+    client.send("short block");
+    QVERIFY(client.waitForReceived(111));
+    const HexGridModel &model = m_form->fgrdRecvData->hexModel();
+    QCOMPARE(model.lineCount(), 1);
+    QCOMPARE(model.cellText(0, 10), QStringLiteral("6B"));
+    QCOMPARE(model.cellText(0, 11), QString());
+}
+
+void ReceiveTest::streamIsEchoedByteExact()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    const QByteArray stream = patternBytes(16 * 1024 * 1024, 16);
+    for (qsizetype offset = 0; offset < stream.size(); offset += 64 * 1024)
+        client.send(stream.mid(offset, 64 * 1024));
+    QVERIFY(client.waitForReceived(stream.size(), 120000));
+    QCOMPARE(client.received.size(), stream.size());
+    QVERIFY(client.received == stream);
+}
+
+void ReceiveTest::peerThatNeverReadsKeepsMemoryBounded()
+{
+    startListening();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    client.setReading(false);
+    const QByteArray stream = patternBytes(48 * 1024 * 1024, 48);
+    client.socket().write(stream);
+
+    // Let the tool take what it will while nobody reads its echoes.
+    qint64 largestBacklog = 0;
+    QDeadlineTimer settle(3000);
+    while (!settle.hasExpired()) {
+        QTest::qWait(20);
+        if (m_form->wscRecv.size() > 1)
+            largestBacklog = std::max(largestBacklog, m_form->wscRecv[1]->bytesToSend());
+    }
+    QVERIFY(m_form->wscRecv.size() > 1);
+    QVERIFY2(largestBacklog <= SocketControl::maxSendBacklog + 1024 * 1024,
+             qPrintable(QString::number(largestBacklog)));
+    QVERIFY(client.socket().bytesToWrite() > 0); // the tool stopped reading, so the peer waits
+
+    client.setReading(true);
+    QVERIFY(client.waitForReceived(stream.size(), 120000));
+    QVERIFY(client.received == stream);
+}
+
+void ReceiveTest::exitQuestionCancelThenOk()
+{
+    startListening();
+    m_boxes->answers = {2};
+    m_form->cmdEnd->click();
+    QCOMPARE(m_boxes->boxes.size(), 1);
+    const MessageBoxRecorder::Box question = m_boxes->boxes.first();
+    QCOMPARE(question.text, QStringLiteral("Parvelを終了してもよろしいですか？"));
+    QCOMPARE(question.caption, QStringLiteral("Parvel"));
+    QCOMPARE(question.style, 1 + 32 + 256);
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+
+    m_boxes->answers = {1};
+    m_form->close();
+    QCOMPARE(m_boxes->boxes.size(), 2);
+    QVERIFY(!m_form->isVisible());
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckClosed));
+}
+
+QTEST_MAIN(ReceiveTest)
+#include "tst_receive.moc"

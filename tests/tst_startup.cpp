@@ -1,0 +1,130 @@
+#include "support/LoopbackPorts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace {
+QByteArray settingsWithPort(quint16 port)
+{
+    return "[Port]\r\nTcpPort=" + QByteArray::number(port)
+        + "\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
+}
+
+// True once some process holds the instance lock on the executable. Read from the kernel's lock
+// table, so that looking never takes the lock away from a starting instance.
+bool instanceLockHeld(const QString &executable)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(executable).constData(), &status) != 0)
+        return false;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray inode = ":" + QByteArray::number(qulonglong(status.st_ino)) + " ";
+    const QList<QByteArray> lines = locks.readAll().split('\n');
+    return std::any_of(lines.begin(), lines.end(), [&](const QByteArray &line) {
+        return line.contains("FLOCK") && line.contains(inode);
+    });
+}
+} // namespace
+
+// Start-up of the real executable, copied into a fresh program folder.
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartPreparesFoldersAndSecondLeavesSilently();
+
+private:
+    QString file(const QString &relative) const { return m_dir->filePath(relative); }
+    void startProcess(QProcess &process);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_executable;
+};
+
+void StartupTest::init()
+{
+    const QString built = qEnvironmentVariable("PARVEL_EXECUTABLE");
+    if (built.isEmpty())
+        QSKIP("PARVEL_EXECUTABLE names the executable under test");
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_executable = file(QStringLiteral("parvel"));
+    QVERIFY(QFile::copy(built, m_executable));
+}
+
+void StartupTest::cleanup()
+{
+    m_dir.reset();
+}
+
+void StartupTest::startProcess(QProcess &process)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.setProgram(m_executable);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start();
+    QVERIFY(process.waitForStarted(10000));
+}
+
+void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Temp/kept")));
+    QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(settingsWithPort(FreeLoopbackPort()));
+    config.close();
+    QFile scratch(file(QStringLiteral("Temp/scratch.tmp")));
+    QVERIFY(scratch.open(QIODevice::WriteOnly));
+    scratch.close();
+
+    QProcess first;
+    startProcess(first);
+    QTRY_VERIFY_WITH_TIMEOUT(instanceLockHeld(m_executable), 15000);
+    QVERIFY(QFileInfo(file(QStringLiteral("Log"))).isDir());
+    QVERIFY(!QFile::exists(file(QStringLiteral("Temp/scratch.tmp"))));
+    QVERIFY(QFileInfo(file(QStringLiteral("Temp/kept"))).isDir());
+
+    // The second start empties Temp too (that happens before the instance test), logs one line
+    // and leaves without a window.
+    QFile again(file(QStringLiteral("Temp/again.tmp")));
+    QVERIFY(again.open(QIODevice::WriteOnly));
+    again.close();
+    QProcess second;
+    startProcess(second);
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(!QFile::exists(file(QStringLiteral("Temp/again.tmp"))));
+
+    QFile log(file(QStringLiteral("Log/Kiv_TcpRcvLog.txt")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray lines = log.readAll();
+    const QRegularExpression layout(
+        QStringLiteral("^1001 \\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d \\S+ "
+                       "二重起動の為、起動を中止しました。\r\n$"));
+    QVERIFY2(layout.match(QString::fromUtf8(lines)).hasMatch(), lines.constData());
+
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(10000));
+}
+
+QTEST_GUILESS_MAIN(StartupTest)
+#include "tst_startup.moc"

@@ -1,0 +1,133 @@
+#include "support/LoopbackPorts.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include "app/modTcpRecv.h"
+#include "forms/frmMain.h"
+#include "forms/frmTcpRcvComSetting.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+const QString readFailed = QStringLiteral("設定ファイルの読み込みに失敗しました。");
+const QString portUnusable
+    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
+                     "受信ポートを確認してください。");
+const QString portSaved = QStringLiteral("受信ポート設定を変更しました。\r\n"
+                                         "アプリケーションを再起動してください。");
+
+QByteArray settingsWithPort(const QByteArray &port)
+{
+    return "[Port]\r\nTcpPort=" + port
+        + "\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
+}
+} // namespace
+
+// Which window start-up opens, with the message boxes recorded.
+class StartupChoiceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstWindow_data();
+    void firstWindow();
+    void dialogFirstThenApplyOpensTheMainWindow();
+    void dialogFirstClosedByItsCloseBoxEndsTheProgram();
+
+private:
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+};
+
+void StartupChoiceTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+}
+
+void StartupChoiceTest::cleanup()
+{
+    UnloadComSettingForm();
+    UnloadMainForm();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void StartupChoiceTest::firstWindow_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("mainWindow");
+
+    QTest::newRow("no settings file") << "none" << QStringList({readFailed}) << false;
+    QTest::newRow("port not numeric") << "abc" << QStringList() << false;
+    QTest::newRow("port held by another listener")
+        << "held" << QStringList({portUnusable}) << false;
+    QTest::newRow("free port") << "free" << QStringList() << true;
+}
+
+void StartupChoiceTest::firstWindow()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, mainWindow);
+
+    QTcpServer holder;
+    if (scenario == QStringLiteral("abc"))
+        m_folder->writeSettings(settingsWithPort("abc"));
+    if (scenario == QStringLiteral("held")) {
+        QVERIFY(holder.listen(QHostAddress::Any, 0));
+        m_folder->writeSettings(settingsWithPort(QByteArray::number(holder.serverPort())));
+    }
+    if (scenario == QStringLiteral("free"))
+        m_folder->writeSettings(settingsWithPort(QByteArray::number(FreeLoopbackPort())));
+
+    Main();
+    QCOMPARE(m_boxes->texts(), boxes);
+    QCOMPARE(MainFormExists() && MainForm().isVisible(), mainWindow);
+    QCOMPARE(ComSettingFormExists() && ComSettingForm().isVisible(), !mainWindow);
+    if (mainWindow) // loaded for the trial listen, and kept hidden
+        QVERIFY(ComSettingFormExists());
+}
+
+void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
+{
+    Main();
+    QVERIFY(ComSettingFormExists() && ComSettingForm().isVisible());
+    QCOMPARE(ComSettingForm().txtRcvPort->text(), QString());
+    ComSettingForm().cmdCancel->click();
+    QVERIFY(ComSettingForm().isVisible());
+
+    const QString port = QString::number(FreeLoopbackPort());
+    ComSettingForm().txtRcvPort->setText(port);
+    ComSettingForm().cmdApply->click();
+    QCOMPARE(m_boxes->texts().last(), portSaved);
+    QVERIFY(!ComSettingFormExists());
+    QVERIFY(MainForm().isVisible());
+    QVERIFY(MainForm().IsLoaded());
+    // The port read at start-up stays in use until the next start.
+    QCOMPARE(MainForm().lngRcvPort, 0);
+}
+
+void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()
+{
+    m_folder->writeSettings(settingsWithPort("abc"));
+    Main();
+    QVERIFY(ComSettingForm().isVisible());
+    QTimer::singleShot(0, [] { ComSettingForm().close(); });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!(MainFormExists() && MainForm().isVisible()));
+}
+
+QTEST_MAIN(StartupChoiceTest)
+#include "tst_startup_choice.moc"
