@@ -6,6 +6,7 @@
 #include "platform/ui/Fonts.h"
 #include "platform/ui/HexGrid.h"
 #include "platform/ui/Lamp.h"
+#include "platform/ui/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -17,15 +18,6 @@
 #include <QTimer>
 
 namespace {
-// The layout is drawn in twips; 15 of them make one device-independent pixel.
-constexpr int twipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
-                 height / twipsPerPixel);
-}
-
 template<typename Control>
 Control *place(Control *control, const char *name, const QString &accessibleName, const QRect &area)
 {

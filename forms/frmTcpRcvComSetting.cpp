@@ -11,6 +11,7 @@
 #include "platform/ui/CenterForm.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,12 +23,6 @@ frmTcpRcvComSetting *&instance()
 {
     static frmTcpRcvComSetting *form = nullptr;
     return form;
-}
-
-// Twips to device-independent pixels.
-constexpr int px(int twips)
-{
-    return twips / 15;
 }
 
 const QString portSection = QStringLiteral("Port");
@@ -42,28 +37,28 @@ QString storedPort()
 frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("通信設定"));
-    setFixedSize(px(4560), px(2835));
+    setFixedSize(twips(0, 0, 4560, 2835).size());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     const QFont labelFont = JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25, true);
     lblRcvPort = new QLabel(QStringLiteral("受信ポート"), this);
-    lblRcvPort->setGeometry(px(240), px(840), px(1455), px(375));
+    lblRcvPort->setGeometry(twips(240, 840, 1455, 375));
     lblRcvPort->setFont(labelFont);
     lblColon = new QLabel(QStringLiteral("："), this);
-    lblColon->setGeometry(px(2040), px(840), px(255), px(375));
+    lblColon->setGeometry(twips(2040, 840, 255, 375));
     lblColon->setFont(labelFont);
     lblColon->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
     txtRcvPort = new QLineEdit(this);
-    txtRcvPort->setGeometry(px(2280), px(720), px(1335), px(420));
+    txtRcvPort->setGeometry(twips(2280, 720, 1335, 420));
     txtRcvPort->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 14.25, true));
     txtRcvPort->setMaxLength(5);
     txtRcvPort->setAccessibleName(lblRcvPort->text());
 
     cmdApply = new QPushButton(QStringLiteral("設定"), this);
-    cmdApply->setGeometry(px(840), px(2040), px(1215), px(495));
+    cmdApply->setGeometry(twips(840, 2040, 1215, 495));
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cmdCancel->setGeometry(px(2640), px(2040), px(1215), px(495));
+    cmdCancel->setGeometry(twips(2640, 2040, 1215, 495));
     // Neither button answers Enter: only a click applies or cancels.
     for (QPushButton *button : {cmdApply, cmdCancel}) {
         button->setAutoDefault(false);

@@ -2,6 +2,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -23,11 +24,6 @@ const QString portSaved = QStringLiteral("受信ポート設定を変更しま�
                                          "アプリケーションを再起動してください。");
 const QString storedPortInvalid = QStringLiteral("正常な受信ポート番号を設定してください。");
 
-QByteArray settingsWithPort(const QByteArray &port)
-{
-    return "; bench receiver\r\n[Port]\r\nTcpPort=" + port
-        + "\r\n\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
-}
 } // namespace
 
 class ComSettingTest : public QObject
@@ -79,7 +75,7 @@ void ComSettingTest::cleanup()
 
 void ComSettingTest::openDialog(const QByteArray &storedPort)
 {
-    m_folder->writeSettings(settingsWithPort(storedPort));
+    m_folder->writeSettings(ReceiverSettings(storedPort));
     MainForm().ReadSetting(m_folder->settingsFile());
     MainForm().Show();
     dialog().Load();
@@ -131,7 +127,7 @@ void ComSettingTest::invalidTextIsRefusedAndSelected()
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
     QCOMPARE(dialog().txtRcvPort->selectedText(), typed);
-    QCOMPARE(m_folder->readSettings(), settingsWithPort("6000"));
+    QCOMPARE(m_folder->readSettings(), ReceiverSettings("6000"));
 }
 
 void ComSettingTest::portInUseIsRefusedAndNothingWritten()
@@ -145,7 +141,7 @@ void ComSettingTest::portInUseIsRefusedAndNothingWritten()
     QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
     QCOMPARE(m_boxes->boxes.first().style, 16);
     QCOMPARE(dialog().txtRcvPort->selectedText(), held);
-    QCOMPARE(m_folder->readSettings(), settingsWithPort("6000"));
+    QCOMPARE(m_folder->readSettings(), ReceiverSettings("6000"));
     QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
 }
 
@@ -159,7 +155,7 @@ void ComSettingTest::freePortIsSavedForTheNextStart()
 
     QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
     QCOMPARE(m_boxes->boxes.first().style, 64);
-    QCOMPARE(m_folder->readSettings(), settingsWithPort(QByteArray::number(newPort)));
+    QCOMPARE(m_folder->readSettings(), ReceiverSettings(QByteArray::number(newPort)));
     QVERIFY(!ComSettingFormExists());
     QCOMPARE(MainForm().lngRcvPort, qint32(m_port));
     QCOMPARE(MainForm().wscRecv.at(0)->localPort(), qint32(m_port));
@@ -183,7 +179,7 @@ void ComSettingTest::oldPortAfterSavingAnotherIsTried()
     dialog().txtRcvPort->setText(QString::number(m_port));
     dialog().cmdApply->click();
     QCOMPARE(m_boxes->texts(), QStringList({portSaved, portUnusable}));
-    QCOMPARE(m_folder->readSettings(), settingsWithPort(QByteArray::number(newPort)));
+    QCOMPARE(m_folder->readSettings(), ReceiverSettings(QByteArray::number(newPort)));
 }
 
 void ComSettingTest::cancel_data()
@@ -209,7 +205,7 @@ void ComSettingTest::cancel()
     QCOMPARE(!ComSettingFormExists(), closes);
     if (!closes)
         QCOMPARE(dialog().txtRcvPort->selectedText(), QStringLiteral("7000"));
-    QCOMPARE(m_folder->readSettings(), settingsWithPort(stored));
+    QCOMPARE(m_folder->readSettings(), ReceiverSettings(stored));
 }
 
 void ComSettingTest::failedWriteIsReported()
@@ -241,7 +237,7 @@ void ComSettingTest::enterAndEscapeDoNothing()
 
 void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
 {
-    m_folder->writeSettings(settingsWithPort(QByteArray::number(m_port)));
+    m_folder->writeSettings(ReceiverSettings(QByteArray::number(m_port)));
     frmMain &form = MainForm();
     form.ReadSetting(m_folder->settingsFile());
     form.Show();

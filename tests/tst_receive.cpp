@@ -2,6 +2,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
 #include "lib/HexGridModel.h"
@@ -74,10 +75,7 @@ void ReceiveTest::init()
     QVERIFY(m_folder->isValid());
     m_boxes = std::make_unique<MessageBoxRecorder>();
     m_port = FreeLoopbackPort();
-    m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\n"
-                                           "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n")
-                                .arg(m_port)
-                                .toUtf8());
+    m_folder->writeSettings(ReceiverSettings(m_port));
     m_form = &MainForm();
     m_form->ReadSetting(m_folder->settingsFile());
     QCOMPARE(m_form->lngRcvPort, qint32(m_port));

@@ -1,4 +1,5 @@
 #include "support/LoopbackPorts.h"
+#include "support/ReceiverSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +11,6 @@
 #include <sys/stat.h>
 
 namespace {
-QByteArray settingsWithPort(quint16 port)
-{
-    return "[Port]\r\nTcpPort=" + QByteArray::number(port)
-        + "\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
-}
 
 // True once some process holds the instance lock on the executable. Read from the kernel's lock
 // table, so that looking never takes the lock away from a starting instance.
@@ -88,7 +84,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Temp/kept")));
     QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(settingsWithPort(FreeLoopbackPort()));
+    config.write(ReceiverSettings(FreeLoopbackPort()));
     config.close();
     QFile scratch(file(QStringLiteral("Temp/scratch.tmp")));
     QVERIFY(scratch.open(QIODevice::WriteOnly));

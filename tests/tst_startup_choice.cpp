@@ -1,6 +1,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
 
 #include "app/modTcpRecv.h"
 #include "forms/frmMain.h"
@@ -20,11 +21,6 @@ const QString portUnusable
 const QString portSaved = QStringLiteral("受信ポート設定を変更しました。\r\n"
                                          "アプリケーションを再起動してください。");
 
-QByteArray settingsWithPort(const QByteArray &port)
-{
-    return "[Port]\r\nTcpPort=" + port
-        + "\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
-}
 } // namespace
 
 // Which window start-up opens, with the message boxes recorded.
@@ -83,13 +79,13 @@ void StartupChoiceTest::firstWindow()
 
     QTcpServer holder;
     if (scenario == QStringLiteral("abc"))
-        m_folder->writeSettings(settingsWithPort("abc"));
+        m_folder->writeSettings(ReceiverSettings("abc"));
     if (scenario == QStringLiteral("held")) {
         QVERIFY(holder.listen(QHostAddress::Any, 0));
-        m_folder->writeSettings(settingsWithPort(QByteArray::number(holder.serverPort())));
+        m_folder->writeSettings(ReceiverSettings(QByteArray::number(holder.serverPort())));
     }
     if (scenario == QStringLiteral("free"))
-        m_folder->writeSettings(settingsWithPort(QByteArray::number(FreeLoopbackPort())));
+        m_folder->writeSettings(ReceiverSettings(QByteArray::number(FreeLoopbackPort())));
 
     Main();
     QCOMPARE(m_boxes->texts(), boxes);
@@ -120,7 +116,7 @@ void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
 
 void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()
 {
-    m_folder->writeSettings(settingsWithPort("abc"));
+    m_folder->writeSettings(ReceiverSettings("abc"));
     Main();
     QVERIFY(ComSettingForm().isVisible());
     QTimer::singleShot(0, [] { ComSettingForm().close(); });

@@ -1,14 +1,13 @@
 #include "platform/ui/CenterForm.h"
 
 #include "lib/modUtility.h"
+#include "platform/ui/Twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
 namespace {
-constexpr int twipsPerPixel = 15;
-
 int centeredPixels(int screenPixels, int windowPixels)
 {
     return CenteredOrigin(double(screenPixels) * twipsPerPixel,
