@@ -1,6 +1,7 @@
 #include "app/modTcpRecv.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QWidget>
 #include <algorithm>
 
@@ -8,6 +9,9 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parvel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/parvel.png")));
+    // Ties the windows to the parvel.desktop launcher, whose icon the desktop then shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("parvel"));
     Main();
     // Without a window (second instance, failed start-up) there is nothing left to run.
     const QWidgetList windows = QApplication::topLevelWidgets();

@@ -19,10 +19,12 @@
 #include <QRadioButton>
 
 namespace {
-QString listenButtonCaption(bool listening)
+// The caption names what the next click does; screen readers read the same.
+void nameListenAction(QPushButton &button, bool listening)
 {
-    // The caption names what the next click does.
-    return listening ? QStringLiteral("受信停止") : QStringLiteral("受信待ち");
+    const QString caption = listening ? QStringLiteral("受信停止") : QStringLiteral("受信待ち");
+    button.setText(caption);
+    button.setAccessibleName(caption);
 }
 
 void showBlock(HexGrid &grid, const QByteArray &block)
@@ -47,18 +49,18 @@ void frmMain::cmdRecvData_Click()
     SocketControl &listener = *wscRecv.at(0);
     const bool succeeded = TrapErrors("(cmdRecvData_Click)", [&] {
         if (listener.state() == SocketControl::sckClosed) {
-            cmdRecvData->setText(listenButtonCaption(true));
+            nameListenAction(*cmdRecvData, true);
             listener.setLocalPort(lngRcvPort);
             listener.listen();
         } else {
             listener.close();
-            cmdRecvData->setText(listenButtonCaption(false));
+            nameListenAction(*cmdRecvData, false);
             CtrlLed(*shpSendLed, 0);
             CtrlLed(*shpRecvLed, 0);
         }
     });
     // A refused listen leaves the listener closed, so the button offers to start again.
-    cmdRecvData->setText(listenButtonCaption(listener.state() != SocketControl::sckClosed));
+    nameListenAction(*cmdRecvData, listener.state() != SocketControl::sckClosed);
     if (!succeeded)
         MsgBox(Messages::portUnusable, MsgBoxStyle::Critical);
 }

@@ -53,7 +53,8 @@ frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
     txtRcvPort->setGeometry(twips(2280, 720, 1335, 420));
     txtRcvPort->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 14.25, true));
     txtRcvPort->setMaxLength(5);
-    txtRcvPort->setAccessibleName(lblRcvPort->text());
+    // Screen readers announce the box by its label; the buddy ties the two together.
+    lblRcvPort->setBuddy(txtRcvPort);
 
     cmdApply = new QPushButton(QStringLiteral("設定"), this);
     cmdApply->setGeometry(twips(840, 2040, 1215, 495));
@@ -63,8 +64,18 @@ frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
     for (QPushButton *button : {cmdApply, cmdCancel}) {
         button->setAutoDefault(false);
         button->setDefault(false);
-        button->setAccessibleName(button->text());
     }
+    // Every control answers to its caption, so screen readers and UI automation find it.
+    lblRcvPort->setObjectName(QStringLiteral("lblRcvPort"));
+    lblRcvPort->setAccessibleName(lblRcvPort->text());
+    lblColon->setObjectName(QStringLiteral("lblColon"));
+    lblColon->setAccessibleName(lblColon->text());
+    txtRcvPort->setObjectName(QStringLiteral("txtRcvPort"));
+    txtRcvPort->setAccessibleName(lblRcvPort->text());
+    cmdApply->setObjectName(QStringLiteral("cmdApply"));
+    cmdApply->setAccessibleName(cmdApply->text());
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAccessibleName(cmdCancel->text());
     setTabOrder(txtRcvPort, cmdApply);
     setTabOrder(cmdApply, cmdCancel);
     txtRcvPort->setFocus();

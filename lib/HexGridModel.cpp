@@ -1,6 +1,7 @@
 #include "lib/HexGridModel.h"
 
 #include <QBrush>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -13,6 +14,11 @@ std::array<QString, 256> makeHexByteTexts()
         texts[value] = QString::fromLatin1(pair, 2);
     }
     return texts;
+}
+
+QString fourHexDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 } // namespace
 
@@ -72,7 +78,7 @@ void HexGridModel::setBytes(const QByteArray &bytes)
         const bool oneLine = firstLine == lastLine;
         emit dataChanged(index(firstLine, oneLine ? firstChanged % bytesPerLine : 0),
                          index(lastLine, oneLine ? lastChanged % bytesPerLine : bytesPerLine - 1),
-                         {Qt::DisplayRole, Qt::ForegroundRole});
+                         {Qt::DisplayRole, Qt::ForegroundRole, Qt::ToolTipRole});
     }
 }
 
@@ -103,7 +109,53 @@ QColor HexGridModel::cellColor(int line, int column) const
 
 QString HexGridModel::lineHeaderText(int line)
 {
-    return QStringLiteral("%1").arg(line, 4, 16, QLatin1Char('0')).toUpper();
+    return fourHexDigits(line);
+}
+
+QString HexGridModel::cellToolTip(int line, int column) const
+{
+    if (!holdsByte(line, column))
+        return {};
+    const int offset = line * bytesPerLine + column;
+    const quint8 value = quint8(m_bytes.at(offset));
+    // Offsets stay below maxBytes, so four digits always suffice.
+    QString tip = QStringLiteral("オフセット：0x%1 (%2)\n値：%3")
+                      .arg(fourHexDigits(offset))
+                      .arg(offset)
+                      .arg(value);
+    if (value >= 0x20 && value < 0x7F)
+        tip += QStringLiteral("\n文字：「%1」").arg(QChar(value));
+    return tip;
+}
+
+QString HexGridModel::copyText(const QModelIndexList &cells) const
+{
+    QList<int> offsets;
+    if (cells.isEmpty()) {
+        offsets.reserve(m_bytes.size());
+        for (int offset = 0; offset < m_bytes.size(); ++offset)
+            offsets.append(offset);
+    } else {
+        for (const QModelIndex &cell : cells) {
+            if (cell.model() == this && holdsByte(cell.row(), cell.column()))
+                offsets.append(cell.row() * bytesPerLine + cell.column());
+        }
+        // Selections list their cells in the order they were picked.
+        std::sort(offsets.begin(), offsets.end());
+        offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    }
+
+    QString text;
+    text.reserve(offsets.size() * 3);
+    int previousLine = -1;
+    for (const int offset : offsets) {
+        const int line = offset / bytesPerLine;
+        if (previousLine >= 0)
+            text += line == previousLine ? QLatin1Char(' ') : QLatin1Char('\n');
+        previousLine = line;
+        text += HexByteText(quint8(m_bytes.at(offset)));
+    }
+    return text;
 }
 
 int HexGridModel::rowCount(const QModelIndex &parent) const
@@ -127,6 +179,10 @@ QVariant HexGridModel::data(const QModelIndex &index, int role) const
         return QBrush(cellColor(index.row(), index.column()));
     case Qt::TextAlignmentRole:
         return int(Qt::AlignCenter);
+    case Qt::ToolTipRole: {
+        const QString tip = cellToolTip(index.row(), index.column());
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     default:
         return {};
     }

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QColor>
+#include <QModelIndexList>
 #include <QString>
 
 // Two uppercase hexadecimal digits for one byte ("00" to "FF").
@@ -43,6 +44,15 @@ public:
     QString cellText(int line, int column) const;
     QColor cellColor(int line, int column) const;
     static QString lineHeaderText(int line);
+    // Where the byte of a data cell sits in the block and what it is: offset in hexadecimal and
+    // decimal, value in decimal, and the character when it is printable ASCII. Empty past the
+    // end of the block.
+    QString cellToolTip(int line, int column) const;
+    // The bytes of the given cells as hexadecimal text laid out as the grid shows them: the
+    // bytes of one line on one text line, separated by blanks, lines ending with a line feed
+    // except the last. No cells means the whole block. Cells past the end of the block are left
+    // out.
+    QString copyText(const QModelIndexList &cells = {}) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -95,6 +95,7 @@ void ReceiveTest::startListening()
     m_form->cmdRecvData->click();
     QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
     QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信停止"));
+    QCOMPARE(m_form->cmdRecvData->accessibleName(), QStringLiteral("受信停止"));
 }
 
 void ReceiveTest::echoesAndShowsABlock()

@@ -3,7 +3,10 @@
 #include "lib/HexGridModel.h"
 #include "platform/ui/Fonts.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 
 HexGrid::HexGrid(QWidget *parent) : QTableView(parent), m_model(new HexGridModel(this))
@@ -29,6 +32,23 @@ HexGrid::HexGrid(QWidget *parent) : QTableView(parent), m_model(new HexGridModel
     verticalHeader()->setHighlightSections(false);
     verticalHeader()->setSectionsClickable(false);
     fitSectionsToFont();
+
+    m_copyAction = new QAction(QStringLiteral("コピー"), this);
+    m_copyAction->setObjectName(QStringLiteral("copyAction"));
+    m_copyAction->setShortcut(QKeySequence::Copy);
+    // Each grid copies its own cells: the shortcut works while the grid has the focus.
+    m_copyAction->setShortcutContext(Qt::WidgetShortcut);
+    connect(m_copyAction, &QAction::triggered, this, &HexGrid::copy);
+    addAction(m_copyAction);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void HexGrid::copy()
+{
+    const QString text = m_model->copyText(selectionModel()->selectedIndexes());
+    // An empty grid leaves whatever the clipboard held.
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void HexGrid::changeEvent(QEvent *event)

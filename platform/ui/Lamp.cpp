@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPen>
+#include <cmath>
 
 Lamp::Lamp(QWidget *parent) : QWidget(parent) { }
 
@@ -29,12 +30,24 @@ void Lamp::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(QPalette::WindowText), 1.0));
-    painter.setBrush(color());
-    // Whole-pixel offsets plus half a pixel put the one-pixel outline on whole pixels.
+    // The outline is a whole number of device pixels and the circle's box lies on device pixel
+    // edges of the window, so the lamp stays crisp at any screen scale, fractional ones included.
+    const qreal ratio = devicePixelRatioF();
+    const QPointF origin = mapTo(window(), QPoint());
+    const auto snapX = [&](qreal x) {
+        return std::round((origin.x() + x) * ratio) / ratio - origin.x();
+    };
+    const auto snapY = [&](qreal y) {
+        return std::round((origin.y() + y) * ratio) / ratio - origin.y();
+    };
+    const qreal outline = qMax(1.0, std::round(ratio)) / ratio;
+    const qreal inset = outline / 2;
     const int side = qMin(width(), height());
-    const qreal diameter = side - 1.0;
-    const QRectF circle((width() - side) / 2 + 0.5, (height() - side) / 2 + 0.5, diameter,
-                        diameter);
+    const int x = (width() - side) / 2;
+    const int y = (height() - side) / 2;
+    const QRectF circle(QPointF(snapX(x) + inset, snapY(y) + inset),
+                        QPointF(snapX(x + side) - inset, snapY(y + side) - inset));
+    painter.setPen(QPen(palette().color(QPalette::WindowText), outline));
+    painter.setBrush(color());
     painter.drawEllipse(circle);
 }

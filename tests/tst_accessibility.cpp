@@ -1,0 +1,206 @@
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
+
+#include "forms/frmMain.h"
+#include "forms/frmTcpRcvComSetting.h"
+#include "lib/HexGridModel.h"
+#include "platform/ui/HexGrid.h"
+#include "platform/ui/Lamp.h"
+
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+// What a screen reader or a UI automation tool reads as the widget's name.
+QString accessibleNameOf(QObject *object)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(object);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+// The widgets a user sees and works with; containers, scroll bars and the parts Qt builds into
+// its own widgets (a grid's corner button, the menu bar's overflow button) are not among them.
+bool isControl(QWidget *widget)
+{
+    for (QWidget *part = widget->parentWidget(); part; part = part->parentWidget()) {
+        if (qobject_cast<HexGrid *>(part))
+            return false;
+    }
+    if (widget->objectName().startsWith(QLatin1String("qt_")))
+        return false;
+    return qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget)
+        || qobject_cast<QLineEdit *>(widget) || qobject_cast<QGroupBox *>(widget)
+        || qobject_cast<HexGrid *>(widget) || qobject_cast<Lamp *>(widget);
+}
+
+QStringList controlsWithoutName(QWidget *window)
+{
+    QStringList missing;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        if (isControl(widget) && accessibleNameOf(widget).isEmpty())
+            missing.append(widget->objectName() + QLatin1Char(' ')
+                           + QLatin1String(widget->metaObject()->className()));
+    }
+    return missing;
+}
+} // namespace
+
+class AccessibilityTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void mainWindowControls_data();
+    void mainWindowControls();
+    void mainWindowHasNoNamelessControl();
+    void menuItemsAreNamed();
+    void gridCellsReadTheirBytes();
+    void dialogControls_data();
+    void dialogControls();
+    void dialogHasNoNamelessControl();
+    void portBoxIsLabelledByItsCaption();
+
+private:
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+};
+
+void AccessibilityTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_folder->writeSettings(ReceiverSettings(5000));
+}
+
+void AccessibilityTest::cleanup()
+{
+    UnloadComSettingForm();
+    UnloadMainForm();
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void AccessibilityTest::mainWindowControls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("accessibleName");
+
+    QTest::newRow("window") << QString() << QStringLiteral("Parvel");
+    QTest::newRow("lblRcvData") << "lblRcvData" << QStringLiteral("受信データ");
+    QTest::newRow("shpRecvLed") << "shpRecvLed" << QStringLiteral("受信ランプ");
+    QTest::newRow("lblNowDateTimeForRecv")
+        << "lblNowDateTimeForRecv" << QStringLiteral("現在時刻：");
+    QTest::newRow("lblLastRecvDateTime") << "lblLastRecvDateTime" << QStringLiteral("受信時刻：");
+    QTest::newRow("cmdRecvData") << "cmdRecvData" << QStringLiteral("受信待ち");
+    QTest::newRow("fgrdRecvData") << "fgrdRecvData" << QStringLiteral("受信データ");
+    QTest::newRow("lblSendData") << "lblSendData" << QStringLiteral("送信データ");
+    QTest::newRow("shpSendLed") << "shpSendLed" << QStringLiteral("送信ランプ");
+    QTest::newRow("lblLastSentDateTime") << "lblLastSentDateTime" << QStringLiteral("送信時刻：");
+    QTest::newRow("fraResSetting") << "fraResSetting" << QStringLiteral("応答設定");
+    QTest::newRow("optNothing") << "optNothing" << QStringLiteral("無応答");
+    QTest::newRow("optRcvData") << "optRcvData" << QStringLiteral("受信データ");
+    QTest::newRow("optCustom") << "optCustom" << QStringLiteral("カスタム");
+    QTest::newRow("fgrdSendData") << "fgrdSendData" << QStringLiteral("送信データ");
+    QTest::newRow("cmdEnd") << "cmdEnd" << QStringLiteral("終了");
+}
+
+void AccessibilityTest::mainWindowControls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, accessibleName);
+    frmMain &form = MainForm();
+    form.Show();
+    QWidget *control = name.isEmpty() ? &form : form.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(accessibleNameOf(control), accessibleName);
+}
+
+void AccessibilityTest::mainWindowHasNoNamelessControl()
+{
+    frmMain &form = MainForm();
+    form.Show();
+    const QStringList missing = controlsWithoutName(&form);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(", "))));
+}
+
+void AccessibilityTest::menuItemsAreNamed()
+{
+    frmMain &form = MainForm();
+    form.Show();
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(form.menuBar());
+    QVERIFY(bar);
+    QCOMPARE(bar->childCount(), 1);
+    QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("設定"));
+    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(form.Admin);
+    QVERIFY(menu);
+    QCOMPARE(menu->childCount(), 1);
+    QCOMPARE(menu->child(0)->text(QAccessible::Name), QStringLiteral("通信"));
+}
+
+void AccessibilityTest::gridCellsReadTheirBytes()
+{
+    frmMain &form = MainForm();
+    form.Show();
+    form.fgrdRecvData->hexModel().setBytes("\x10\xAB");
+    QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(form.fgrdRecvData);
+    QVERIFY(grid && grid->tableInterface());
+    QAccessibleTableInterface *table = grid->tableInterface();
+    QCOMPARE(table->columnCount(), 16);
+    QCOMPARE(table->cellAt(0, 1)->text(QAccessible::Name), QStringLiteral("AB"));
+    QCOMPARE(table->columnDescription(15), QStringLiteral("0F"));
+}
+
+void AccessibilityTest::dialogControls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("accessibleName");
+
+    QTest::newRow("window") << QString() << QStringLiteral("通信設定");
+    QTest::newRow("lblRcvPort") << "lblRcvPort" << QStringLiteral("受信ポート");
+    QTest::newRow("lblColon") << "lblColon" << QStringLiteral("：");
+    QTest::newRow("txtRcvPort") << "txtRcvPort" << QStringLiteral("受信ポート");
+    QTest::newRow("cmdApply") << "cmdApply" << QStringLiteral("設定");
+    QTest::newRow("cmdCancel") << "cmdCancel" << QStringLiteral("キャンセル");
+}
+
+void AccessibilityTest::dialogControls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, accessibleName);
+    frmTcpRcvComSetting &dialog = ComSettingForm();
+    dialog.Load();
+    QWidget *control = name.isEmpty() ? &dialog : dialog.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(accessibleNameOf(control), accessibleName);
+}
+
+void AccessibilityTest::dialogHasNoNamelessControl()
+{
+    frmTcpRcvComSetting &dialog = ComSettingForm();
+    dialog.Load();
+    const QStringList missing = controlsWithoutName(&dialog);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(", "))));
+}
+
+void AccessibilityTest::portBoxIsLabelledByItsCaption()
+{
+    frmTcpRcvComSetting &dialog = ComSettingForm();
+    QAccessibleInterface *box = QAccessible::queryAccessibleInterface(dialog.txtRcvPort);
+    QVERIFY(box);
+    const auto labels = box->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->object(), dialog.lblRcvPort);
+}
+
+QTEST_MAIN(AccessibilityTest)
+#include "tst_accessibility.moc"

@@ -1,0 +1,128 @@
+#include "support/LoopbackClient.h"
+#include "support/LoopbackPorts.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
+
+#include "forms/frmMain.h"
+#include "forms/frmTcpRcvComSetting.h"
+#include "lib/HexGridModel.h"
+#include "platform/ui/HexGrid.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QHelpEvent>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+QStringList *recordedMessages = nullptr;
+
+// Keeps every warning Qt prints. The headless platform that runs the tests adds remarks of its
+// own about what it cannot do (raise a window, grab the keyboard); a desktop never prints those.
+void recordMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    if (message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    recordedMessages->append(message);
+}
+} // namespace
+
+// What a finished desktop tool does without being asked: fixed-size windows and a quiet console.
+class PolishTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowsCannotBeResized();
+    void normalUsePrintsNoWarning();
+
+private:
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    quint16 m_port = 0;
+};
+
+void PolishTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_port = FreeLoopbackPort();
+    m_folder->writeSettings(ReceiverSettings(m_port));
+    MainForm().ReadSetting(m_folder->settingsFile());
+}
+
+void PolishTest::cleanup()
+{
+    UnloadComSettingForm();
+    UnloadMainForm();
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void PolishTest::windowsCannotBeResized()
+{
+    frmMain &form = MainForm();
+    form.Show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.size(), form.minimumSize());
+
+    frmTcpRcvComSetting &dialog = ComSettingForm();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // 4560 x 2835 twips.
+    QCOMPARE(dialog.minimumSize(), QSize(304, 189));
+    QCOMPARE(dialog.maximumSize(), QSize(304, 189));
+}
+
+void PolishTest::normalUsePrintsNoWarning()
+{
+    QStringList messages;
+    recordedMessages = &messages;
+    const QtMessageHandler previous = qInstallMessageHandler(recordMessage);
+    auto restore = qScopeGuard([previous] {
+        qInstallMessageHandler(previous);
+        recordedMessages = nullptr;
+    });
+
+    frmMain &form = MainForm();
+    form.Show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.cmdRecvData->click();
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    for (const QByteArray &block : {QByteArray("ABC"), QByteArray(40, 'x'), QByteArray("12")}) {
+        client.received.clear();
+        client.send(block);
+        QVERIFY(client.waitForReceived(block.size()));
+    }
+
+    // Copy from each grid, as a user would, and point at a cell for its tooltip.
+    for (HexGrid *grid : {form.fgrdRecvData, form.fgrdSendData}) {
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("31 32"));
+        const QPoint cell = grid->visualRect(grid->model()->index(0, 0)).center();
+        QHelpEvent help(QEvent::ToolTip, cell, grid->viewport()->mapToGlobal(cell));
+        QCoreApplication::sendEvent(grid->viewport(), &help);
+    }
+
+    frmTcpRcvComSetting &dialog = ComSettingForm();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.cmdCancel->click();
+    form.cmdRecvData->click();
+    QCoreApplication::processEvents();
+
+    QCOMPARE(messages, QStringList());
+}
+
+QTEST_MAIN(PolishTest)
+#include "tst_polish.moc"
