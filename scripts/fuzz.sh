@@ -17,7 +17,6 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp}
 mkdir -p "$build/artifacts"
 failed=()
 for target in "${targets[@]}"; do

@@ -1,4 +1,5 @@
 #include "support/LoopbackPorts.h"
+#include "support/ProcessResources.h"
 #include "support/ReceiverSettings.h"
 
 #include <QDir>
@@ -6,31 +7,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <algorithm>
-#include <sys/stat.h>
-
-namespace {
-
-// True once some process holds the instance lock on the executable. Read from the kernel's lock
-// table, so that looking never takes the lock away from a starting instance.
-bool instanceLockHeld(const QString &executable)
-{
-    struct stat status
-    {
-    };
-    if (::stat(QFile::encodeName(executable).constData(), &status) != 0)
-        return false;
-    QFile locks(QStringLiteral("/proc/locks"));
-    if (!locks.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray inode = ":" + QByteArray::number(qulonglong(status.st_ino)) + " ";
-    const QList<QByteArray> lines = locks.readAll().split('\n');
-    return std::any_of(lines.begin(), lines.end(), [&](const QByteArray &line) {
-        return line.contains("FLOCK") && line.contains(inode);
-    });
-}
-} // namespace
 
 // Start-up of the real executable, copied into a fresh program folder.
 class StartupTest : public QObject
@@ -92,7 +68,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
 
     QProcess first;
     startProcess(first);
-    QTRY_VERIFY_WITH_TIMEOUT(instanceLockHeld(m_executable), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(InstanceLockHeld(m_executable), 15000);
     QVERIFY(QFileInfo(file(QStringLiteral("Log"))).isDir());
     QVERIFY(!QFile::exists(file(QStringLiteral("Temp/scratch.tmp"))));
     QVERIFY(QFileInfo(file(QStringLiteral("Temp/kept"))).isDir());

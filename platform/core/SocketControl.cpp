@@ -22,6 +22,12 @@ QSet<qintptr> &pendingRequests()
     return requests;
 }
 
+void discard(QTcpSocket *socket)
+{
+    socket->abort();
+    socket->deleteLater();
+}
+
 QString describe(QAbstractSocket::SocketError error, const QString &systemText)
 {
     switch (error) {
@@ -228,16 +234,16 @@ void SocketControl::dropConnection()
     if (!socket)
         return;
     socket->disconnect(this);
+    // Only the latest replaced connection may still flush; an older one is cut now.
+    if (m_lingering)
+        discard(m_lingering);
     if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
         // Let the echoes already queued reach the peer, but not forever.
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(lingerMilliseconds, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
+        QTimer::singleShot(lingerMilliseconds, socket, [socket] { discard(socket); });
         socket->disconnectFromHost();
+        m_lingering = socket;
         return;
     }
-    socket->abort();
-    socket->deleteLater();
+    discard(socket);
 }

@@ -68,6 +68,8 @@ private:
     qint32 m_localPort = 0;
     Listener *m_server = nullptr;
     QTcpSocket *m_socket = nullptr;
+    // A replaced connection still flushing its last echoes; at most one, so memory stays bounded.
+    QPointer<QTcpSocket> m_lingering;
     bool m_arrivalHeldBack = false;
     bool m_failed = false;
 };

@@ -1,0 +1,184 @@
+#include "support/EchoLog.h"
+#include "support/EchoStream.h"
+#include "support/EventWait.h"
+#include "support/LoopbackClient.h"
+#include "support/LoopbackPorts.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProcessResources.h"
+#include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
+
+#include "forms/frmMain.h"
+#include "lib/HexGridModel.h"
+#include "platform/core/SocketControl.h"
+#include "platform/ui/HexGrid.h"
+
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <sys/socket.h>
+
+namespace {
+QByteArray payload(int cycle)
+{
+    // At least two bytes: a lone byte waits for the next block by design.
+    QByteArray bytes(2 + (cycle * 37) % 3000, Qt::Uninitialized);
+    QRandomGenerator generator(quint32(cycle) + 1);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+} // namespace
+
+// The real window in echo mode under sustained traffic and many short-lived peers.
+class ReliabilityEchoTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void longStreamIsEchoedByteExact();
+    void replacedPeersLeakNothing();
+    void replacedPeersThatNeverReadDoNotPileUp();
+
+private:
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    frmMain *m_form = nullptr;
+    quint16 m_port = 0;
+};
+
+void ReliabilityEchoTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_port = FreeLoopbackPort();
+    m_folder->writeSettings(ReceiverSettings(m_port));
+    m_form = &MainForm();
+    m_form->ReadSetting(m_folder->settingsFile());
+    m_form->Show();
+    m_form->cmdRecvData->click();
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+}
+
+void ReliabilityEchoTest::cleanup()
+{
+    UnloadMainForm();
+    m_form = nullptr;
+    QVERIFY(m_boxes->boxes.isEmpty());
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+void ReliabilityEchoTest::longStreamIsEchoedByteExact()
+{
+    constexpr qint64 total = 64 * 1024 * 1024;
+    EchoStream stream(64);
+    QVERIFY(stream.connectTo(m_port));
+    stream.setTarget(total);
+    QVERIFY2(WaitUntil([&] { return stream.echoed() >= total || !stream.intact(); }, 180000),
+             qPrintable(QStringLiteral("%1 of %2 bytes echoed").arg(stream.echoed()).arg(total)));
+    QVERIFY2(stream.intact(), qPrintable(QString::number(stream.firstMismatch())));
+
+    // Once the peer stops sending, the tool closes its side: nothing more was on its way.
+    ::shutdown(int(stream.socket().socketDescriptor()), SHUT_WR);
+    QVERIFY(WaitUntil([&] { return stream.socket().state() == QAbstractSocket::UnconnectedState; },
+                      10000));
+    QCOMPARE(stream.echoed(), total);
+    QVERIFY(stream.intact());
+
+    // Every block was logged with its echo.
+    const QStringList messages = m_folder->logMessages();
+    qInfo("%lld blocks", qint64(messages.size() / 2));
+    QVERIFY(!QFileInfo::exists(m_folder->logFile() + QStringLiteral(".1")));
+    QCOMPARE(LoggedEchoBytes(messages), total);
+}
+
+void ReliabilityEchoTest::replacedPeersLeakNothing()
+{
+    constexpr int cycles = 2000;
+    constexpr int warmUp = 200;
+    int descriptorsAfterWarmUp = 0;
+    qint64 residentAfterWarmUp = 0;
+    qint64 bytesSent = 0;
+
+    std::unique_ptr<LoopbackClient> previous;
+    QByteArray previousPayload;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        auto peer = std::make_unique<LoopbackClient>();
+        peer->socket().connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
+        QVERIFY(
+            WaitUntil([&] { return peer->socket().state() == QAbstractSocket::ConnectedState; }));
+        const QByteArray bytes = payload(cycle);
+        peer->send(bytes);
+        bytesSent += bytes.size();
+        QVERIFY2(WaitUntil([&] { return peer->received.size() >= bytes.size(); }),
+                 qPrintable(QStringLiteral("cycle %1").arg(cycle)));
+        QCOMPARE(peer->received, bytes);
+
+        // The newest peer wins: the one before it is closed, having had exactly its own echo.
+        if (previous) {
+            QVERIFY2(WaitUntil([&] {
+                         return previous->socket().state() == QAbstractSocket::UnconnectedState;
+                     }),
+                     qPrintable(QStringLiteral("cycle %1").arg(cycle)));
+            QCOMPARE(previous->received, previousPayload);
+        }
+        previous = std::move(peer);
+        previousPayload = bytes;
+
+        if (cycle + 1 == warmUp) {
+            descriptorsAfterWarmUp = OpenDescriptorCount();
+            residentAfterWarmUp = ResidentKiB();
+        }
+    }
+    WaitUntil([] { return false; }, 100); // lets released sockets go
+    const int descriptors = OpenDescriptorCount();
+    const qint64 resident = ResidentKiB();
+    qInfo("descriptors %d -> %d, resident %lld -> %lld KiB", descriptorsAfterWarmUp, descriptors,
+          residentAfterWarmUp, resident);
+    QVERIFY2(descriptors <= descriptorsAfterWarmUp + 2, qPrintable(QString::number(descriptors)));
+    if (!AddressSanitizerActive())
+        QVERIFY2(resident <= residentAfterWarmUp + 8 * 1024, qPrintable(QString::number(resident)));
+
+    QCOMPARE(LoggedEchoBytes(m_folder->logMessages()), bytesSent);
+}
+
+void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
+{
+    // Echo bytes the window's sockets hold, for the current peer and for replaced ones alike.
+    const auto heldBytes = [this] {
+        qint64 bytes = 0;
+        for (const QTcpSocket *socket : m_form->findChildren<QTcpSocket *>())
+            bytes += socket->bytesToWrite() + socket->bytesAvailable();
+        return bytes;
+    };
+    constexpr int peers = 8;
+    qint64 mostHeld = 0;
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    for (int peer = 0; peer < peers; ++peer) {
+        auto client = std::make_unique<LoopbackClient>();
+        QVERIFY(client->connectTo(m_port));
+        client->setReading(false);
+        const char mark = char(peer + 1);
+        client->socket().write(QByteArray(8 * 1024 * 1024, mark));
+        // Until the tool reads this peer's bytes (its grid shows them) and then stops reading
+        // from it; the next peer replaces it.
+        QVERIFY(WaitUntil([&] {
+            return m_form->fgrdRecvData->hexModel().cellText(0, 0) == HexByteText(quint8(mark))
+                && m_form->wscRecv[1]->bytesToSend() > SocketControl::maxSendBacklog;
+        }));
+        mostHeld = std::max(mostHeld, heldBytes());
+        clients.push_back(std::move(client));
+    }
+    qInfo("at most %lld bytes held for %d peers that never read", mostHeld, peers);
+    QVERIFY2(mostHeld <= 2 * SocketControl::maxSendBacklog + 1024 * 1024,
+             qPrintable(QString::number(mostHeld)));
+}
+
+QTEST_MAIN(ReliabilityEchoTest)
+#include "tst_reliability_echo.moc"

@@ -1,0 +1,236 @@
+#include "support/EventWait.h"
+#include "support/LoopbackClient.h"
+#include "support/LoopbackPorts.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include "forms/frmMain.h"
+#include "platform/core/SocketControl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+enum class Fault {
+    LogFolderDeleted,
+    FolderInPlaceOfLogFile,
+    LogDiskFull,
+    LiveFileCannotBeRenamed,
+    GenerationCannotBeRenamed,
+};
+
+// Lines written straight into the log to push it past its size limit.
+const QByteArray fillerLine = "1001 00/01/01 00:00:00.0 filler filler\r\n";
+constexpr int blocksPerPhase = 3;
+// Stands for a log line of a rotation that failed: a description, then the handler's tag.
+const QString rotationErrorLine = QStringLiteral("(wscRecv_DataArrival)");
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool appendFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size();
+}
+
+// The message field of each line, oldest generation first; the filler left out.
+QStringList messagesOf(const QStringList &files)
+{
+    QStringList messages;
+    for (const QString &path : files) {
+        for (const QByteArray &line : readFile(path).split('\n')) {
+            if (line.isEmpty() || line == fillerLine.chopped(1))
+                continue;
+            messages.append(QString::fromUtf8(line.chopped(1)).section(QLatin1Char(' '), 4));
+        }
+    }
+    return messages;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+// Receiving goes on while the log cannot be written or rotated; only the lines the log could
+// not take are missing.
+class ReliabilityFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void receivingSurvivesLogFaults_data();
+    void receivingSurvivesLogFaults();
+
+private:
+    // Sends one phase of blocks, each waited for; returns the log lines they should produce.
+    QStringList sendPhase(LoopbackClient &client, int firstSize, bool rotationFails);
+    QString generation(int number) const
+    {
+        return m_folder->logFile() + QLatin1Char('.') + QString::number(number);
+    }
+
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    frmMain *m_form = nullptr;
+    quint16 m_port = 0;
+};
+
+void ReliabilityFaultsTest::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    QVERIFY(m_folder->isValid());
+    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_port = FreeLoopbackPort();
+    m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\n"
+                                           "ResSetting=1\r\nLogMaxSize=1\r\nLogGenerations=3\r\n")
+                                .arg(m_port)
+                                .toUtf8());
+    m_form = &MainForm();
+    m_form->ReadSetting(m_folder->settingsFile());
+    m_form->Show();
+    m_form->cmdRecvData->click();
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+}
+
+void ReliabilityFaultsTest::cleanup()
+{
+    UnloadMainForm();
+    m_form = nullptr;
+    m_boxes.reset();
+    m_folder.reset();
+}
+
+QStringList ReliabilityFaultsTest::sendPhase(LoopbackClient &client, int firstSize,
+                                             bool rotationFails)
+{
+    QStringList expected;
+    for (int block = 0; block < blocksPerPhase; ++block) {
+        const int size = firstSize + block;
+        const QByteArray bytes(size, char('a' + block));
+        const qsizetype before = client.received.size();
+        client.send(bytes);
+        if (!WaitUntil([&] { return client.received.size() >= before + size; })
+            || client.received.mid(before) != bytes)
+            return {QStringLiteral("echo of %1 bytes missing or wrong").arg(size)};
+        expected << QString::number(size) + QStringLiteral("バイトのデータ受信")
+                 << QString::number(size) + QStringLiteral("バイトの応答送信");
+        if (rotationFails)
+            expected << rotationErrorLine;
+    }
+    return expected;
+}
+
+void ReliabilityFaultsTest::receivingSurvivesLogFaults_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("Log folder deleted") << Fault::LogFolderDeleted;
+    QTest::newRow("a folder where the log file goes") << Fault::FolderInPlaceOfLogFile;
+    QTest::newRow("log writes fail: disk full") << Fault::LogDiskFull;
+    QTest::newRow("live file cannot become generation 1") << Fault::LiveFileCannotBeRenamed;
+    QTest::newRow("generation 1 cannot become generation 2") << Fault::GenerationCannotBeRenamed;
+}
+
+void ReliabilityFaultsTest::receivingSurvivesLogFaults()
+{
+    QFETCH(Fault, fault);
+    const bool rotationFault
+        = fault == Fault::LiveFileCannotBeRenamed || fault == Fault::GenerationCannotBeRenamed;
+    const QString log = m_folder->logFile();
+    const QString logFolder = QFileInfo(log).path();
+    const QString aside = m_folder->path() + QStringLiteral("/log-aside.txt");
+    const QByteArray oversize = fillerLine.repeated(1024 * 1024 / fillerLine.size() + 1);
+
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    const QStringList before = sendPhase(client, 10, false);
+    QCOMPARE(messagesOf({log}), before);
+
+    switch (fault) {
+    case Fault::LogFolderDeleted:
+        QVERIFY(QDir(logFolder).removeRecursively());
+        break;
+    case Fault::FolderInPlaceOfLogFile:
+        QVERIFY(QFile::rename(log, aside));
+        QVERIFY(QDir().mkdir(log));
+        break;
+    case Fault::LogDiskFull:
+        QVERIFY(QFile::rename(log, aside));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), log));
+        break;
+    case Fault::LiveFileCannotBeRenamed:
+        QVERIFY(appendFile(log, oversize));
+        QVERIFY(QDir().mkdir(generation(1)));
+        break;
+    case Fault::GenerationCannotBeRenamed:
+        QVERIFY(appendFile(log, oversize));
+        QVERIFY(appendFile(generation(1), fillerLine));
+        QVERIFY(QDir().mkdir(generation(2)));
+        break;
+    }
+    const QStringList during = sendPhase(client, 20, rotationFault);
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(m_form->wscRecv.at(1)->state(), int(SocketControl::sckConnected));
+
+    // Lift the fault; what the log kept while it stood.
+    QStringList kept;
+    switch (fault) {
+    case Fault::LogFolderDeleted:
+        QVERIFY(!QFileInfo::exists(logFolder)); // logging never creates the folder
+        QVERIFY(QDir().mkdir(logFolder));
+        break;
+    case Fault::FolderInPlaceOfLogFile:
+        QVERIFY(QDir(log).isEmpty());
+        QVERIFY(QDir().rmdir(log));
+        QVERIFY(QFile::rename(aside, log));
+        kept = before;
+        break;
+    case Fault::LogDiskFull:
+        QVERIFY(QFile::remove(log));
+        QVERIFY(QFile::rename(aside, log));
+        kept = before;
+        break;
+    case Fault::LiveFileCannotBeRenamed:
+        QVERIFY(QDir().rmdir(generation(1)));
+        kept = before + during;
+        break;
+    case Fault::GenerationCannotBeRenamed:
+        QCOMPARE(readFile(generation(1)), fillerLine);
+        QVERIFY(QDir().rmdir(generation(2)));
+        kept = before + during;
+        break;
+    }
+    const QStringList expected = kept + sendPhase(client, 30, false);
+    const QStringList actual = messagesOf({generation(2), generation(1), log});
+    QCOMPARE(actual.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (expected.at(i) == rotationErrorLine) {
+            // A run-time error's description, then the handler's tag.
+            QVERIFY2(actual.at(i).endsWith(rotationErrorLine)
+                         && actual.at(i).size() > rotationErrorLine.size(),
+                     qPrintable(actual.at(i)));
+        } else {
+            QCOMPARE(actual.at(i), expected.at(i));
+        }
+    }
+
+    // Rotation resumed with the first block after the fault: the oversized file became
+    // generation 1, and generation 1 moved up.
+    if (rotationFault) {
+        QVERIFY(QFileInfo(generation(1)).size() > oversize.size());
+        QVERIFY(QFileInfo(log).size() < oversize.size());
+    }
+    if (fault == Fault::GenerationCannotBeRenamed)
+        QCOMPARE(readFile(generation(2)), fillerLine);
+    QVERIFY(m_boxes->boxes.isEmpty());
+}
+
+QTEST_MAIN(ReliabilityFaultsTest)
+#include "tst_reliability_faults.moc"
