@@ -29,9 +29,9 @@ void nameListenAction(QPushButton &button, bool listening)
 
 void showBlock(HexGrid &grid, const QByteArray &block)
 {
-    grid.setUpdatesEnabled(false);
+    grid.beginFill();
     SetGridFromByteArray(grid.hexModel(), block);
-    grid.setUpdatesEnabled(true);
+    grid.endFill();
 }
 } // namespace
 

@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 // The "0000" number format: at least four digits, the sign in front of them.
@@ -21,11 +23,19 @@ void AppendLine(const QString &path, const QByteArray &line)
         return;
     // Open, write, close for each line: nothing is held between events, and the Log folder is
     // never created here.
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    const int descriptor = ::open(QFile::encodeName(path).constData(),
+                                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (descriptor < 0)
         return;
-    file.write(line);
-    file.close();
+    qsizetype written = 0;
+    while (written < line.size()) {
+        const ssize_t n
+            = ::write(descriptor, line.constData() + written, size_t(line.size() - written));
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    ::close(descriptor);
 }
 } // namespace
 

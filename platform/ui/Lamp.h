@@ -26,4 +26,6 @@ protected:
 
 private:
     quint32 m_fillColor = 0;
+    quint32 m_paintedColor = 0xFFFFFFFF; // none yet
+    bool m_checkPending = false;
 };
