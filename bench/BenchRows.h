@@ -1,0 +1,9 @@
+#pragma once
+
+#include "BenchPlan.h"
+
+// The table's rows, with the targets judged, and how each figure was measured.
+namespace BenchRows {
+void AddRows(const BenchPlan::Results &results, BenchReport &report);
+QStringList MethodNotes();
+} // namespace BenchRows
