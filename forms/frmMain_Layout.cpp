@@ -38,10 +38,12 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, const QRec
 
 // A time stamp label. Fixed-width digits keep the ticking clock from jiggling and fit the stamp
 // into its box; with a wider fallback font the label grows to the right rather than cut it off.
-QLabel *stampLabel(QWidget *parent, const char *name, const QRect &area,
-                   const QString &accessibleName)
+// Screen readers read the stamp itself; what it stamps is its description.
+QLabel *stampLabel(QWidget *parent, const char *name, const QRect &area, const QString &description)
 {
-    QLabel *control = label(parent, name, displayTimePlaceholder, area, accessibleName);
+    QLabel *control = label(parent, name, displayTimePlaceholder, area);
+    control->setAccessibleName(QString());
+    control->setAccessibleDescription(description);
     control->setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 9));
     const int needed
         = control->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:00:00")) + 1;

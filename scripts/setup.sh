@@ -10,6 +10,7 @@ shift || true
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-wayland            # native windows on a Wayland desktop
     fonts-ipafont-gothic   # the Japanese texts
     xvfb xauth             # screenshots of the real windows
     socat                  # reference echo server for the benchmark
@@ -17,7 +18,6 @@ packages=(
 )
 missing=()
 for package in "${packages[@]}"; do
-    [[ $package == \#* ]] && continue
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
         || missing+=("$package")
 done
