@@ -1,3 +1,4 @@
+#include "support/ExpectedTexts.h"
 #include "support/LoopbackClient.h"
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
@@ -17,13 +18,9 @@
 
 namespace {
 const QString invalidPort = QStringLiteral("受信ポート番号が不正です。");
-const QString portUnusable
-    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
-                     "受信ポートを確認してください。");
-const QString portSaved = QStringLiteral("受信ポート設定を変更しました。\r\n"
-                                         "アプリケーションを再起動してください。");
+using ExpectedText::portSaved;
+using ExpectedText::portUnusable;
 const QString storedPortInvalid = QStringLiteral("正常な受信ポート番号を設定してください。");
-
 } // namespace
 
 class ComSettingTest : public QObject

@@ -1,8 +1,5 @@
+#include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
-#include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
 #include "lib/HexGridModel.h"
@@ -39,10 +36,7 @@ private slots:
     void newestPeerWinsAcrossFamilies();
 
 private:
-    QStringList messages() const { return m_folder->logMessages(); }
-
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<ListeningWindow> m_window;
     frmMain *m_form = nullptr;
     quint16 m_port = 0;
 };
@@ -55,25 +49,17 @@ void DualStackTest::initTestCase()
 
 void DualStackTest::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_port = FreeLoopbackPort();
-    m_folder->writeSettings(ReceiverSettings(m_port));
-    m_form = &MainForm();
-    m_form->ReadSetting(m_folder->settingsFile());
-    m_form->Show();
-    m_form->cmdRecvData->click();
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
-    QVERIFY(m_boxes->boxes.isEmpty());
+    m_window = std::make_unique<ListeningWindow>();
+    QVERIFY(m_window->isValid());
+    QVERIFY(m_window->startListening());
+    QVERIFY(m_window->boxes.boxes.isEmpty());
+    m_form = &m_window->form;
+    m_port = m_window->port;
 }
 
 void DualStackTest::cleanup()
 {
-    UnloadMainForm();
-    m_form = nullptr;
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void DualStackTest::echoesAnIpv6Client()
@@ -88,7 +74,7 @@ void DualStackTest::echoesAnIpv6Client()
     QVERIFY(client.waitForReceived(block.size()));
     QCOMPARE(client.received, block);
     QCOMPARE(
-        messages(),
+        m_window->folder.logMessages(),
         QStringList({QStringLiteral("5バイトのデータ受信"), QStringLiteral("5バイトの応答送信")}));
     const HexGridModel &received = m_form->fgrdRecvData->hexModel();
     QCOMPARE(received.bytes(), block);

@@ -50,9 +50,8 @@ private slots:
     void selectedCells();
     void randomRectanglesMatchOracle();
 
-    void ctrlCCopiesTheSelection();
-    void ctrlCWithoutSelectionCopiesTheBlock();
-    void emptyGridLeavesTheClipboard();
+    void ctrlC_data();
+    void ctrlC();
     void eachGridCopiesItsOwnCells();
     void contextMenuOffersCopy();
 };
@@ -150,44 +149,42 @@ void HexGridCopyTest::randomRectanglesMatchOracle()
     }
 }
 
-void HexGridCopyTest::ctrlCCopiesTheSelection()
+void HexGridCopyTest::ctrlC_data()
 {
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QRect>("selection"); // columns x lines; empty: nothing selected
+    QTest::addColumn<QString>("clipboard");
+
+    QTest::newRow("the selection")
+        << counting(40) << QRect(1, 0, 2, 2) << QStringLiteral("01 02\n11 12");
+    QTest::newRow("no selection: the whole block")
+        << counting(18) << QRect()
+        << QStringLiteral("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n10 11");
+    QTest::newRow("empty grid leaves the clipboard")
+        << QByteArray() << QRect() << QStringLiteral("kept");
+}
+
+void HexGridCopyTest::ctrlC()
+{
+    QFETCH(QByteArray, block);
+    QFETCH(QRect, selection);
+    QFETCH(QString, clipboard);
+
     HexGrid grid;
     grid.resize(585, 161);
-    grid.hexModel().setBytes(counting(40));
+    grid.hexModel().setBytes(block);
     grid.show();
     QVERIFY(QTest::qWaitForWindowActive(&grid));
     grid.setFocus();
     const QAbstractItemModel &model = *grid.model();
-    grid.selectionModel()->select(QItemSelection(model.index(0, 1), model.index(1, 2)),
-                                  QItemSelectionModel::ClearAndSelect);
-    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 02\n11 12"));
-}
-
-void HexGridCopyTest::ctrlCWithoutSelectionCopiesTheBlock()
-{
-    HexGrid grid;
-    grid.resize(585, 161);
-    grid.hexModel().setBytes(counting(18));
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowActive(&grid));
-    grid.setFocus();
-    grid.clearSelection();
-    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(),
-             QStringLiteral("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n10 11"));
-}
-
-void HexGridCopyTest::emptyGridLeavesTheClipboard()
-{
-    HexGrid grid;
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowActive(&grid));
-    grid.setFocus();
+    if (selection.isValid())
+        grid.selectionModel()->select(
+            QItemSelection(model.index(selection.top(), selection.left()),
+                           model.index(selection.bottom(), selection.right())),
+            QItemSelectionModel::ClearAndSelect);
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
 }
 
 void HexGridCopyTest::eachGridCopiesItsOwnCells()

@@ -111,8 +111,6 @@ void tst_LogRotation::rotation_data()
     QTest::newRow("numbers from the count on untouched")
         << qint16(1) << qint16(3) << MiB + 1 << QStringList {".1", ".2", ".3", ".7"}
         << QStringList {".1=live", ".2=.1", ".3=.3", ".7=.7"};
-    QTest::newRow("2048 MiB, small live file")
-        << qint16(2048) << qint16(10) << qint64(10) << QStringList {} << QStringList {"=live"};
     QTest::newRow("2048 MiB, at it")
         << qint16(2048) << qint16(10) << 2048 * MiB << QStringList {} << QStringList {"=live"};
     QTest::newRow("2048 MiB, over") << qint16(2048) << qint16(10) << 2048 * MiB + 1

@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 #include "lib/modLogging.h"
 #include "platform/core/RuntimeError.h"
+#include "support/ExpectedTexts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
@@ -9,7 +10,7 @@
 namespace {
 const QString sizeInvalid = QStringLiteral("ログ最大サイズが不正です。");
 const QString generationsInvalid = QStringLiteral("ログ最大世代数が不正です。");
-const QString readFailed = QStringLiteral("設定ファイルの読み込みに失敗しました。");
+using ExpectedText::readFailed;
 const QString tagAlone = QStringLiteral("(ReadSetting)");
 const QString overflowLogged = ErrorText::overflow + tagAlone;
 

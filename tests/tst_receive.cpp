@@ -1,8 +1,6 @@
+#include "support/ExpectedTexts.h"
+#include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
-#include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
 #include "lib/HexGridModel.h"
@@ -18,9 +16,6 @@
 #include <QtTest>
 
 namespace {
-const QString portUnusable
-    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
-                     "受信ポートを確認してください。");
 constexpr quint32 green = 65280;
 constexpr quint32 black = 0;
 
@@ -50,50 +45,40 @@ private slots:
     void echoesAndShowsABlock();
     void noResponseModeSendsNothing();
     void loneByteWaitsForTheNextBlock();
-    void newestPeerWins();
     void stoppingKeepsTheConnectedPeer();
     void refusedListenOffersToStartAgain();
     void longBlockIsEchoedWholeAndShownCapped();
     void shorterBlockShrinksTheGrid();
-    void streamIsEchoedByteExact();
     void peerThatNeverReadsKeepsMemoryBounded();
     void exitQuestionCancelThenOk();
 
 private:
     void startListening();
-    QStringList messages() const { return m_folder->logMessages(); }
+    QStringList messages() const { return m_window->folder.logMessages(); }
 
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<ListeningWindow> m_window;
     frmMain *m_form = nullptr;
+    MessageBoxRecorder *m_boxes = nullptr;
     quint16 m_port = 0;
 };
 
 void ReceiveTest::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_port = FreeLoopbackPort();
-    m_folder->writeSettings(ReceiverSettings(m_port));
-    m_form = &MainForm();
-    m_form->ReadSetting(m_folder->settingsFile());
-    QCOMPARE(m_form->lngRcvPort, qint32(m_port));
-    m_form->Show();
+    m_window = std::make_unique<ListeningWindow>();
+    QVERIFY(m_window->isValid());
+    m_form = &m_window->form;
+    m_boxes = &m_window->boxes;
+    m_port = m_window->port;
 }
 
 void ReceiveTest::cleanup()
 {
-    UnloadMainForm();
-    m_form = nullptr;
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void ReceiveTest::startListening()
 {
-    m_form->cmdRecvData->click();
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    QVERIFY(m_window->startListening());
     QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信停止"));
     QCOMPARE(m_form->cmdRecvData->accessibleName(), QStringLiteral("受信停止"));
 }
@@ -158,23 +143,6 @@ void ReceiveTest::loneByteWaitsForTheNextBlock()
     QCOMPARE(m_form->fgrdRecvData->hexModel().cellText(0, 0), QStringLiteral("58"));
 }
 
-void ReceiveTest::newestPeerWins()
-{
-    startListening();
-    LoopbackClient first;
-    QVERIFY(first.connectTo(m_port));
-    first.send("first");
-    QVERIFY(first.waitForReceived(5));
-
-    LoopbackClient second;
-    QVERIFY(second.connectTo(m_port));
-    QVERIFY(first.waitForDisconnected());
-    second.send("second");
-    QVERIFY(second.waitForReceived(6));
-    QCOMPARE(second.received, QByteArray("second"));
-    QCOMPARE(m_form->wscRecv.size(), std::size_t(2));
-}
-
 void ReceiveTest::stoppingKeepsTheConnectedPeer()
 {
     startListening();
@@ -198,7 +166,7 @@ void ReceiveTest::refusedListenOffersToStartAgain()
     QVERIFY(holder.listen(QHostAddress::Any, 0));
     m_form->lngRcvPort = holder.serverPort();
     m_form->cmdRecvData->click();
-    QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
+    QCOMPARE(m_boxes->texts(), QStringList({ExpectedText::portUnusable}));
     QCOMPARE(m_boxes->boxes.first().style, 16);
     QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信待ち"));
     QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckClosed));
@@ -246,19 +214,6 @@ void ReceiveTest::shorterBlockShrinksTheGrid()
     QCOMPARE(model.lineCount(), 1);
     QCOMPARE(model.cellText(0, 10), QStringLiteral("6B"));
     QCOMPARE(model.cellText(0, 11), QString());
-}
-
-void ReceiveTest::streamIsEchoedByteExact()
-{
-    startListening();
-    LoopbackClient client;
-    QVERIFY(client.connectTo(m_port));
-    const QByteArray stream = patternBytes(16 * 1024 * 1024, 16);
-    for (qsizetype offset = 0; offset < stream.size(); offset += 64 * 1024)
-        client.send(stream.mid(offset, 64 * 1024));
-    QVERIFY(client.waitForReceived(stream.size(), 120000));
-    QCOMPARE(client.received.size(), stream.size());
-    QVERIFY(client.received == stream);
 }
 
 void ReceiveTest::peerThatNeverReadsKeepsMemoryBounded()

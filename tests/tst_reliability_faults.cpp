@@ -1,8 +1,6 @@
 #include "support/EventWait.h"
+#include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
-#include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 
 #include "forms/frmMain.h"
 #include "platform/core/SocketControl.h"
@@ -77,35 +75,23 @@ private:
         return m_folder->logFile() + QLatin1Char('.') + QString::number(number);
     }
 
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<ListeningWindow> m_window;
+    const ProgramFolderFixture *m_folder = nullptr;
     frmMain *m_form = nullptr;
-    quint16 m_port = 0;
 };
 
 void ReliabilityFaultsTest::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_port = FreeLoopbackPort();
-    m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\n"
-                                           "ResSetting=1\r\nLogMaxSize=1\r\nLogGenerations=3\r\n")
-                                .arg(m_port)
-                                .toUtf8());
-    m_form = &MainForm();
-    m_form->ReadSetting(m_folder->settingsFile());
-    m_form->Show();
-    m_form->cmdRecvData->click();
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    m_window = std::make_unique<ListeningWindow>(1, 3); // 1 MiB, 3 generations
+    QVERIFY(m_window->isValid());
+    QVERIFY(m_window->startListening());
+    m_folder = &m_window->folder;
+    m_form = &m_window->form;
 }
 
 void ReliabilityFaultsTest::cleanup()
 {
-    UnloadMainForm();
-    m_form = nullptr;
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 QStringList ReliabilityFaultsTest::sendPhase(LoopbackClient &client, int firstSize,
@@ -149,7 +135,7 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults()
     const QByteArray oversize = fillerLine.repeated(1024 * 1024 / fillerLine.size() + 1);
 
     LoopbackClient client;
-    QVERIFY(client.connectTo(m_port));
+    QVERIFY(client.connectTo(m_window->port));
     const QStringList before = sendPhase(client, 10, false);
     QCOMPARE(messagesOf({log}), before);
 
@@ -229,7 +215,7 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults()
     }
     if (fault == Fault::GenerationCannotBeRenamed)
         QCOMPARE(readFile(generation(2)), fillerLine);
-    QVERIFY(m_boxes->boxes.isEmpty());
+    QVERIFY(m_window->boxes.boxes.isEmpty());
 }
 
 QTEST_MAIN(ReliabilityFaultsTest)

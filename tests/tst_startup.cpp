@@ -1,10 +1,11 @@
+#include "support/ExecutableCopy.h"
+#include "support/ExpectedTexts.h"
 #include "support/LoopbackPorts.h"
 #include "support/ProcessResources.h"
 #include "support/ReceiverSettings.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,7 +22,6 @@ private slots:
 
 private:
     QString file(const QString &relative) const { return m_dir->filePath(relative); }
-    void startProcess(QProcess &process);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_executable;
@@ -29,29 +29,17 @@ private:
 
 void StartupTest::init()
 {
-    const QString built = qEnvironmentVariable("PARVEL_EXECUTABLE");
-    if (built.isEmpty())
+    if (qEnvironmentVariableIsEmpty("PARVEL_EXECUTABLE"))
         QSKIP("PARVEL_EXECUTABLE names the executable under test");
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_executable = file(QStringLiteral("parvel"));
-    QVERIFY(QFile::copy(built, m_executable));
+    m_executable = CopyExecutableInto(m_dir->path());
+    QVERIFY(!m_executable.isEmpty());
 }
 
 void StartupTest::cleanup()
 {
     m_dir.reset();
-}
-
-void StartupTest::startProcess(QProcess &process)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(environment);
-    process.setProgram(m_executable);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    QVERIFY(process.waitForStarted(10000));
 }
 
 void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
@@ -67,7 +55,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     scratch.close();
 
     QProcess first;
-    startProcess(first);
+    QVERIFY(StartExecutable(first, m_executable));
     QTRY_VERIFY_WITH_TIMEOUT(InstanceLockHeld(m_executable), 15000);
     QVERIFY(QFileInfo(file(QStringLiteral("Log"))).isDir());
     QVERIFY(!QFile::exists(file(QStringLiteral("Temp/scratch.tmp"))));
@@ -79,7 +67,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QVERIFY(again.open(QIODevice::WriteOnly));
     again.close();
     QProcess second;
-    startProcess(second);
+    QVERIFY(StartExecutable(second, m_executable));
     QVERIFY(second.waitForFinished(15000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
@@ -88,10 +76,9 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QFile log(file(QStringLiteral("Log/Kiv_TcpRcvLog.txt")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QByteArray lines = log.readAll();
-    const QRegularExpression layout(
-        QStringLiteral("^1001 \\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d \\S+ "
-                       "二重起動の為、起動を中止しました。\r\n$"));
-    QVERIFY2(layout.match(QString::fromUtf8(lines)).hasMatch(), lines.constData());
+    QVERIFY2(lines.endsWith("\r\n") && lines.count('\n') == 1, lines.constData());
+    const QRegularExpression layout(ExpectedText::logLinePattern(ExpectedText::secondStart));
+    QVERIFY2(layout.match(QString::fromUtf8(lines.chopped(2))).hasMatch(), lines.constData());
 
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();

@@ -1,3 +1,4 @@
+#include "support/ExpectedTexts.h"
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
@@ -13,15 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 
-namespace {
-const QString readFailed = QStringLiteral("設定ファイルの読み込みに失敗しました。");
-const QString portUnusable
-    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
-                     "受信ポートを確認してください。");
-const QString portSaved = QStringLiteral("受信ポート設定を変更しました。\r\n"
-                                         "アプリケーションを再起動してください。");
-
-} // namespace
+using namespace ExpectedText;
 
 // Which window start-up opens, with the message boxes recorded.
 class StartupChoiceTest : public QObject

@@ -2,14 +2,17 @@
 
 #include <QByteArray>
 
-// A complete receiver settings file: the given port, echo on, 3 MiB log, 10 generations.
-inline QByteArray ReceiverSettings(const QByteArray &port)
+// A complete receiver settings file: the given port, echo on, and the log's size limit (MiB) and
+// generation count.
+inline QByteArray ReceiverSettings(const QByteArray &port, int logMaxSize = 3,
+                                   int logGenerations = 10)
 {
     return "; bench receiver\r\n[Port]\r\nTcpPort=" + port
-        + "\r\n\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n";
+        + "\r\n\r\n[Maintenance]\r\nResSetting=1\r\nLogMaxSize=" + QByteArray::number(logMaxSize)
+        + "\r\nLogGenerations=" + QByteArray::number(logGenerations) + "\r\n";
 }
 
-inline QByteArray ReceiverSettings(quint16 port)
+inline QByteArray ReceiverSettings(quint16 port, int logMaxSize = 3, int logGenerations = 10)
 {
-    return ReceiverSettings(QByteArray::number(port));
+    return ReceiverSettings(QByteArray::number(port), logMaxSize, logGenerations);
 }

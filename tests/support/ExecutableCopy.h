@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// The executable under test (named by PARVEL_EXECUTABLE) copied into a folder, so that the
+// folder becomes its program folder; empty when it cannot be copied.
+QString CopyExecutableInto(const QString &folder);
+// Starts it headless with no input; false when it did not start.
+bool StartExecutable(QProcess &process, const QString &executable);
