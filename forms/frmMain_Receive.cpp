@@ -106,6 +106,9 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
             lblLastSentDateTimeData->setText(FormatDisplayTime(CurrentDateTime()));
             WriteLog(intToolIndex,
                      QString::number(response.size()) + QStringLiteral("バイトの応答送信"));
+            // Both lines are in the log before the echo can reach the peer; the echo leaves
+            // now, not after the window's next repaint.
+            connection.flush();
             showBlock(*fgrdSendData, response);
         }
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);

@@ -156,8 +156,11 @@ void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
         auto client = std::make_unique<LoopbackClient>();
         QVERIFY(client->connectTo(m_port));
         client->setReading(false);
+        // A small receive window, so that the echoes back up in the tool rather than in the
+        // kernel, and more than the kernel's buffers and the tool's backlog hold together.
+        client->socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
         const char mark = char(peer + 1);
-        client->socket().write(QByteArray(8 * 1024 * 1024, mark));
+        client->socket().write(QByteArray(12 * 1024 * 1024, mark));
         // Until the tool reads this peer's bytes (its grid shows them) and then stops reading
         // from it; the next peer replaces it.
         QVERIFY(WaitUntil([&] {

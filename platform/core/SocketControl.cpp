@@ -167,6 +167,13 @@ void SocketControl::sendData(const QByteArray &data)
         throw RuntimeError(describe(m_socket->error(), m_socket->errorString()));
 }
 
+void SocketControl::flush()
+{
+    // Hands queued bytes to the kernel now rather than after the window's next repaint.
+    if (m_socket)
+        m_socket->flush();
+}
+
 qint64 SocketControl::bytesToSend() const
 {
     return m_socket ? m_socket->bytesToWrite() : 0;

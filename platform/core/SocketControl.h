@@ -45,6 +45,8 @@ public:
     QByteArray getData(qint64 maxLength);
     // Queues bytes for the peer; fire and forget.
     void sendData(const QByteArray &data);
+    // Sends what is queued now, as far as the kernel takes it; the rest follows by itself.
+    void flush();
     qint64 bytesToSend() const;
 
 signals:
