@@ -59,13 +59,11 @@ private slots:
     void init();
     void cleanup();
 
-    void mainWindowControls_data();
-    void mainWindowControls();
+    void controls_data();
+    void controls();
     void noNamelessControl();
     void menuItemsAreNamed();
     void gridCellsReadTheirBytes();
-    void dialogControls_data();
-    void dialogControls();
     void portBoxIsLabelledByItsCaption();
 
 private:
@@ -89,26 +87,42 @@ void AccessibilityTest::cleanup()
     m_folder.reset();
 }
 
-void AccessibilityTest::mainWindowControls_data()
+void AccessibilityTest::controls_data()
 {
+    QTest::addColumn<bool>("inDialog");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("accessibleName");
 
-    // Controls without a caption of their own; captioned ones read their caption (layout test).
-    QTest::newRow("window") << QString() << QStringLiteral("Parvel");
-    QTest::newRow("shpRecvLed") << "shpRecvLed" << QStringLiteral("受信ランプ");
-    QTest::newRow("fgrdRecvData") << "fgrdRecvData" << QStringLiteral("受信データ");
-    QTest::newRow("shpSendLed") << "shpSendLed" << QStringLiteral("送信ランプ");
-    QTest::newRow("fgrdSendData") << "fgrdSendData" << QStringLiteral("送信データ");
+    // Main window controls without a caption of their own; captioned ones read their caption
+    // (layout test).
+    QTest::newRow("window") << false << QString() << QStringLiteral("Parvel");
+    QTest::newRow("shpRecvLed") << false << "shpRecvLed" << QStringLiteral("受信ランプ");
+    QTest::newRow("fgrdRecvData") << false << "fgrdRecvData" << QStringLiteral("受信データ");
+    QTest::newRow("shpSendLed") << false << "shpSendLed" << QStringLiteral("送信ランプ");
+    QTest::newRow("fgrdSendData") << false << "fgrdSendData" << QStringLiteral("送信データ");
+    // Every dialog control.
+    QTest::newRow("dialog") << true << QString() << QStringLiteral("通信設定");
+    QTest::newRow("lblRcvPort") << true << "lblRcvPort" << QStringLiteral("受信ポート");
+    QTest::newRow("lblColon") << true << "lblColon" << QStringLiteral("：");
+    QTest::newRow("txtRcvPort") << true << "txtRcvPort" << QStringLiteral("受信ポート");
+    QTest::newRow("cmdApply") << true << "cmdApply" << QStringLiteral("設定");
+    QTest::newRow("cmdCancel") << true << "cmdCancel" << QStringLiteral("キャンセル");
 }
 
-void AccessibilityTest::mainWindowControls()
+void AccessibilityTest::controls()
 {
+    QFETCH(bool, inDialog);
     QFETCH(QString, name);
     QFETCH(QString, accessibleName);
-    frmMain &form = MainForm();
-    form.Show();
-    QWidget *control = name.isEmpty() ? &form : form.findChild<QWidget *>(name);
+    QWidget *window = nullptr;
+    if (inDialog) {
+        ComSettingForm().Load();
+        window = &ComSettingForm();
+    } else {
+        MainForm().Show();
+        window = &MainForm();
+    }
+    QWidget *control = name.isEmpty() ? window : window->findChild<QWidget *>(name);
     QVERIFY(control);
     QCOMPARE(accessibleNameOf(control), accessibleName);
 }
@@ -149,30 +163,6 @@ void AccessibilityTest::gridCellsReadTheirBytes()
     QCOMPARE(table->columnCount(), 16);
     QCOMPARE(table->cellAt(0, 1)->text(QAccessible::Name), QStringLiteral("AB"));
     QCOMPARE(table->columnDescription(15), QStringLiteral("0F"));
-}
-
-void AccessibilityTest::dialogControls_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("accessibleName");
-
-    QTest::newRow("window") << QString() << QStringLiteral("通信設定");
-    QTest::newRow("lblRcvPort") << "lblRcvPort" << QStringLiteral("受信ポート");
-    QTest::newRow("lblColon") << "lblColon" << QStringLiteral("：");
-    QTest::newRow("txtRcvPort") << "txtRcvPort" << QStringLiteral("受信ポート");
-    QTest::newRow("cmdApply") << "cmdApply" << QStringLiteral("設定");
-    QTest::newRow("cmdCancel") << "cmdCancel" << QStringLiteral("キャンセル");
-}
-
-void AccessibilityTest::dialogControls()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, accessibleName);
-    frmTcpRcvComSetting &dialog = ComSettingForm();
-    dialog.Load();
-    QWidget *control = name.isEmpty() ? &dialog : dialog.findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(accessibleNameOf(control), accessibleName);
 }
 
 void AccessibilityTest::portBoxIsLabelledByItsCaption()
