@@ -15,6 +15,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <sys/socket.h>
+
 namespace {
 constexpr quint32 green = 65280;
 constexpr quint32 black = 0;
@@ -50,6 +52,7 @@ private slots:
     void longBlockIsEchoedWholeAndShownCapped();
     void shorterBlockShrinksTheGrid();
     void peerThatNeverReadsKeepsMemoryBounded();
+    void peerResetRightAfterSendingLeavesTheToolServing();
     void exitQuestionCancelThenOk();
 
 private:
@@ -241,6 +244,35 @@ void ReceiveTest::peerThatNeverReadsKeepsMemoryBounded()
     client.setReading(true);
     QVERIFY(client.waitForReceived(stream.size(), 120000));
     QVERIFY(client.received == stream);
+}
+
+void ReceiveTest::peerResetRightAfterSendingLeavesTheToolServing()
+{
+    startListening();
+    for (int round = 0; round < 20; ++round) {
+        // The block and the reset wait together, so the echo meets a connection already gone.
+        LoopbackClient vanishing;
+        QVERIFY(vanishing.connectTo(m_port));
+        QTRY_COMPARE(m_form->wscRecv.size(), std::size_t(2));
+        vanishing.send(patternBytes(1500, round));
+        QCOMPARE(vanishing.socket().bytesToWrite(), 0);
+        const linger resetOnClose {1, 0};
+        QCOMPARE(::setsockopt(int(vanishing.socket().socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                              &resetOnClose, sizeof resetOnClose),
+                 0);
+        vanishing.socket().abort();
+        QTest::qWait(5);
+    }
+
+    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    LoopbackClient next;
+    QVERIFY(next.connectTo(m_port));
+    next.send("after");
+    QVERIFY(next.waitForReceived(5));
+    QCOMPARE(next.received, QByteArray("after"));
+    // The vanished peers' blocks were echoed into their reset connections, not skipped.
+    QVERIFY(messages().filter(QStringLiteral("バイトの応答送信")).count() > 1);
+    QVERIFY(m_boxes->boxes.isEmpty());
 }
 
 void ReceiveTest::exitQuestionCancelThenOk()
