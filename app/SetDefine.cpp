@@ -3,7 +3,7 @@
 #include "lib/ErrorTrap.h"
 #include "lib/modFileLib.h"
 #include "lib/modUtility.h"
-#include "platform/core/ProgramFolder.h"
+#include "platform/ProgramFolder.h"
 
 #include <iterator>
 

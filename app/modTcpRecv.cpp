@@ -1,22 +1,21 @@
 #include "app/modTcpRecv.h"
 
+#include "forms/Messages.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
+#include "forms/ui/MessageBox.h"
 #include "lib/ErrorTrap.h"
+#include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
-#include "platform/core/SingleInstance.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/SingleInstance.h"
 
 namespace {
 constexpr qint16 receiverToolIndex = 1;
 
-const QString portUnusableText
-    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
-                     "受信ポートを確認してください。");
 } // namespace
 
 void Main()
@@ -35,7 +34,7 @@ void Main()
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
 
         const QString portText
-            = ReadIniString(QStringLiteral("Port"), QStringLiteral("TcpPort"), strSettingFile[1]);
+            = ReadIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1]);
         if (!IsNumeric(portText)) {
             ComSettingForm().show();
             return;
@@ -46,7 +45,7 @@ void Main()
         if (CheckListenPort(*dialog.wscTcpRcvTest, portText)) {
             MainForm().Show();
         } else {
-            MsgBox(portUnusableText, MsgBoxStyle::Critical);
+            MsgBox(Messages::portUnusable, MsgBoxStyle::Critical);
             dialog.show();
         }
     });

@@ -1,4 +1,5 @@
 #include "InProcessBlockCost.h"
+#include "../tests/support/Controls.h"
 
 #include "BenchReport.h"
 #include "BytePattern.h"
@@ -7,17 +8,17 @@
 
 #include "app/modTcpRecv.h"
 #include "forms/frmMain.h"
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
+#include "forms/ui/MessageBox.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
-#include "platform/core/Clock.h"
-#include "platform/core/ProgramFolder.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/Clock.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SocketControl.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,7 +66,7 @@ double microsSince(Clock::time_point start)
 QString driveBlocks(frmMain &form, LoopbackConnection &peer, const BytePattern &pattern, int warmup,
                     int blocks, Clock::time_point deadline, BlockCost &cost)
 {
-    SocketControl &connection = *form.wscRecv.at(1);
+    SocketControl &connection = *Socket(form, 1);
     const std::size_t size = cost.blockSize;
     std::vector<char> echo(size);
     std::uint64_t offset = 0;
@@ -79,7 +80,8 @@ QString driveBlocks(frmMain &form, LoopbackConnection &peer, const BytePattern &
                             sent + blockTimeout))
             return QStringLiteral("a block did not arrive in time");
         const Clock::time_point start = Clock::now();
-        form.wscRecv_DataArrival(1, connection.bytesReceived());
+        QMetaObject::invokeMethod(&form, "wscRecv_DataArrival", Qt::DirectConnection, Q_ARG(int, 1),
+                                  Q_ARG(qint64, connection.bytesReceived()));
         const double handled = microsSince(start);
 
         std::size_t got = 0;
@@ -94,7 +96,7 @@ QString driveBlocks(frmMain &form, LoopbackConnection &peer, const BytePattern &
         const double cycle = microsSince(sent);
         if (!echoed || !pattern.matches(blockOffset, echo.data(), size))
             return QStringLiteral("the echo of a block did not come back whole");
-        if (form.fgrdRecvData->hexModel().bytes()
+        if (Ctl<HexGrid>(form, "fgrdRecvData")->hexModel().bytes()
             != QByteArray(pattern.at(blockOffset), qMin<qsizetype>(size, 2048)))
             return QStringLiteral("the receive grid does not show the latest block");
         if (round >= warmup) {
@@ -119,27 +121,28 @@ QList<QPair<QString, double>> timeSteps(frmMain &form, const BytePattern &patter
     };
     const QByteArray blocks[]
         = {QByteArray(pattern.at(0), 2048), QByteArray(pattern.at(4099), 2048)};
-    HexGridModel &grid = form.fgrdRecvData->hexModel();
+    HexGridModel &grid = Ctl<HexGrid>(form, "fgrdRecvData")->hexModel();
     return {
         {QStringLiteral("one log line: open, append, close"),
          median([](int) { WriteLog(intToolIndex, QStringLiteral("2048バイトのデータ受信")); })},
         {QStringLiteral("rotation check"),
          median([](int) { RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations); })},
         {QStringLiteral("one time stamp into a label"), median([&form](int) {
-             form.lblLastRecvDateTimeData->setText(FormatDisplayTime(CurrentDateTime()));
+             Ctl<QLabel>(form, "lblLastRecvDateTimeData")
+                 ->setText(FormatDisplayTime(CurrentDateTime()));
          })},
         {QStringLiteral("both lamps"), median([&form](int call) {
-             CtrlLed(*form.shpRecvLed, qint16(call % 2));
-             CtrlLed(*form.shpSendLed, qint16(1 - call % 2));
+             CtrlLed(*Ctl<Lamp>(form, "shpRecvLed"), qint16(call % 2));
+             CtrlLed(*Ctl<Lamp>(form, "shpSendLed"), qint16(1 - call % 2));
          })},
         {QStringLiteral("one grid model, 2048 new bytes"), median([&](int call) {
-             form.fgrdRecvData->setUpdatesEnabled(false);
+             Ctl<HexGrid>(form, "fgrdRecvData")->setUpdatesEnabled(false);
              SetGridFromByteArray(grid, blocks[call % 2]);
-             form.fgrdRecvData->setUpdatesEnabled(true);
+             Ctl<HexGrid>(form, "fgrdRecvData")->setUpdatesEnabled(true);
          })},
         {QStringLiteral("one grid repainted"), median([&](int call) {
              SetGridFromByteArray(grid, blocks[call % 2]);
-             form.fgrdRecvData->repaint();
+             Ctl<HexGrid>(form, "fgrdRecvData")->repaint();
          })},
     };
 }
@@ -169,23 +172,23 @@ BlockCostResult MeasureInProcessBlockCost(const BytePattern &pattern,
         result.error = QStringLiteral("the main window did not open: ") + boxes.join(u' ');
     } else {
         frmMain &form = MainForm();
-        form.cmdRecvData->click();
+        Ctl<QPushButton>(form, "cmdRecvData")->click();
         LoopbackConnection peer;
         std::string error;
-        if (form.wscRecv.at(0)->state() != SocketControl::sckListening) {
+        if (Socket(form, 0)->state() != SocketControl::sckListening) {
             result.error = QStringLiteral("the main window does not listen: ") + boxes.join(u' ');
         } else if (!peer.open(port, &error)) {
             result.error = QString::fromStdString(error);
         } else if (!runEventsUntil(
                        [&] {
-                           return form.wscRecv.size() > 1
-                               && form.wscRecv[1]->state() == SocketControl::sckConnected;
+                           return SocketCount(form) > 1
+                               && Socket(form, 1)->state() == SocketControl::sckConnected;
                        },
                        Clock::now() + blockTimeout)) {
             result.error = QStringLiteral("the main window did not accept the peer");
         } else {
             // The handler is called here, timed, instead of from the socket's own event.
-            form.wscRecv[1]->blockSignals(true);
+            Socket(form, 1)->blockSignals(true);
             const Clock::time_point deadline = Clock::now() + budget;
             for (std::size_t size : blockSizes) {
                 BlockCost cost;
@@ -196,12 +199,12 @@ BlockCostResult MeasureInProcessBlockCost(const BytePattern &pattern,
                 if (!result.error.isEmpty())
                     break;
             }
-            form.wscRecv[1]->blockSignals(false);
+            Socket(form, 1)->blockSignals(false);
             if (result.error.isEmpty())
                 result.steps = timeSteps(form, pattern, 500);
         }
         peer.close();
-        form.wscRecv.at(0)->close();
+        Socket(form, 0)->close();
         UnloadMainForm();
     }
     SetMessageBoxFunction(previous);

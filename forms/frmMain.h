@@ -25,17 +25,42 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Loads the receiver's settings into the members below and the log globals.
+    // Loads the receiver's settings into the port and response members and the log globals.
     void ReadSetting(const QString &strIniFile);
+    qint32 RcvPort() const { return lngRcvPort; }
+    qint16 ResSetting() const { return intResSetting; }
 
     // Shows the window modeless; the first call runs Form_Load.
     void Show();
     bool IsLoaded() const { return m_loaded; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    // Event handlers. Slots, so that a test or the benchmark can raise one by name.
+private slots:
+    void Form_Load();
+    void tmrNowDateTime_Timer();
+    void cmdRecvData_Click();
+    void cmdEnd_Click();
+    void ComSetting_Click();
+    void wscRecv_ConnectionRequest(int index, qintptr requestId);
+    void wscRecv_DataArrival(int index, qint64 bytesTotal);
+    void wscRecv_Close(int index);
+    void wscRecv_Error(int index);
+
+private:
+    void CreateControls();
+    void ConnectSocket(SocketControl *socket);
+    // Creates element index of wscRecv, named "wscRecv<index>" for tests.
+    SocketControl *CreateSocket(int index);
+    // Asks the exit question; true when the user confirmed and the program is ending.
+    bool ConfirmAndEnd();
+
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
 
-    // Controls, named as the users' manual and the log know them.
+    // Controls; each carries its name as its object name.
     QMenu *Admin = nullptr;
     QAction *ComSetting = nullptr;
     QLabel *lblRcvData = nullptr;
@@ -63,26 +88,6 @@ public:
 
     // Element 0 listens; element 1, created on the first connection request, carries the peer.
     std::vector<SocketControl *> wscRecv;
-
-    // Event handlers.
-    void Form_Load();
-    void tmrNowDateTime_Timer();
-    void cmdRecvData_Click();
-    void cmdEnd_Click();
-    void ComSetting_Click();
-    void wscRecv_ConnectionRequest(int index, qintptr requestId);
-    void wscRecv_DataArrival(int index, qint64 bytesTotal);
-    void wscRecv_Close(int index);
-    void wscRecv_Error(int index);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void CreateControls();
-    void ConnectSocket(SocketControl *socket);
-    // Asks the exit question; true when the user confirmed and the program is ending.
-    bool ConfirmAndEnd();
 
     bool m_loaded = false;
 };

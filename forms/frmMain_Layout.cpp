@@ -1,12 +1,12 @@
 #include "forms/frmMain.h"
 
+#include "forms/ui/Fonts.h"
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
+#include "forms/ui/Twips.h"
 #include "lib/DisplayTime.h"
-#include "platform/core/Clock.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/Fonts.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
-#include "platform/ui/Twips.h"
+#include "platform/Clock.h"
+#include "platform/SocketControl.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -173,8 +173,7 @@ void frmMain::CreateControls()
     tmrNowDateTime->setObjectName(QStringLiteral("tmrNowDateTime"));
     tmrNowDateTime->setInterval(500);
 
-    wscRecv.push_back(new SocketControl(0, this));
-    ConnectSocket(wscRecv[0]);
+    CreateSocket(0);
 
     connect(cmdRecvData, &QPushButton::clicked, this, &frmMain::cmdRecvData_Click);
     connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);

@@ -1,13 +1,13 @@
 #include "forms/frmMain.h"
 
+#include "forms/ui/CenterForm.h"
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
 #include "lib/DisplayTime.h"
 #include "lib/ErrorTrap.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
-#include "platform/core/Clock.h"
-#include "platform/ui/CenterForm.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
+#include "platform/Clock.h"
 
 #include <QLabel>
 #include <QRadioButton>

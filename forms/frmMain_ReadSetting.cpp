@@ -1,40 +1,37 @@
 #include "forms/frmMain.h"
 
+#include "forms/ui/MessageBox.h"
 #include "lib/ErrorTrap.h"
+#include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modLogging.h"
-#include "platform/ui/MessageBox.h"
 
 namespace {
-const QString portSection = QStringLiteral("Port");
-const QString maintenanceSection = QStringLiteral("Maintenance");
+using namespace SettingKeys;
 
 // Reads the keys in order into the targets; false at the first value that stops the reading.
 // An overflow in a conversion throws.
 bool ReadSettingKeys(const QString &strIniFile, qint32 &lngRcvPort, qint16 &intResSetting)
 {
-    const QString port = ReadIniString(portSection, QStringLiteral("TcpPort"), strIniFile);
+    const QString port = ReadIniString(portSection, tcpPort, strIniFile);
     if (!port.isEmpty() && IsNumeric(port))
         lngRcvPort = CLng(port);
 
-    const QString response
-        = ReadIniString(maintenanceSection, QStringLiteral("ResSetting"), strIniFile);
+    const QString response = ReadIniString(maintenanceSection, resSetting, strIniFile);
     if (response.isEmpty())
         return false;
     if (IsNumeric(response))
         intResSetting = CInt(response);
 
-    const QString maxSize
-        = ReadIniString(maintenanceSection, QStringLiteral("LogMaxSize"), strIniFile);
+    const QString maxSize = ReadIniString(maintenanceSection, logMaxSize, strIniFile);
     if (maxSize.isEmpty() || !IsNumeric(maxSize)) {
         MsgBox(QStringLiteral("ログ最大サイズが不正です。"), MsgBoxStyle::Critical);
         return false;
     }
     intLogMaxSize = CInt(maxSize);
 
-    const QString generations
-        = ReadIniString(maintenanceSection, QStringLiteral("LogGenerations"), strIniFile);
+    const QString generations = ReadIniString(maintenanceSection, logGenerations, strIniFile);
     if (generations.isEmpty() || !IsNumeric(generations)) {
         MsgBox(QStringLiteral("ログ最大世代数が不正です。"), MsgBoxStyle::Critical);
         return false;

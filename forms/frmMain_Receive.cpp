@@ -1,17 +1,17 @@
 #include "forms/Messages.h"
 #include "forms/frmMain.h"
 
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
+#include "forms/ui/MessageBox.h"
 #include "lib/DisplayTime.h"
 #include "lib/ErrorTrap.h"
 #include "lib/HexGridModel.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
-#include "platform/core/Clock.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/Clock.h"
+#include "platform/SocketControl.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -34,6 +34,15 @@ void showBlock(HexGrid &grid, const QByteArray &block)
     grid.endFill();
 }
 } // namespace
+
+SocketControl *frmMain::CreateSocket(int index)
+{
+    auto *socket = new SocketControl(index, this);
+    socket->setObjectName(QStringLiteral("wscRecv%1").arg(index));
+    wscRecv.push_back(socket);
+    ConnectSocket(socket);
+    return socket;
+}
 
 void frmMain::ConnectSocket(SocketControl *socket)
 {
@@ -70,10 +79,8 @@ void frmMain::wscRecv_ConnectionRequest(int index, qintptr requestId)
     TrapErrors("(wscRecv_ConnectionRequest)", [&] {
         if (index != 0)
             return;
-        if (wscRecv.size() == 1) {
-            wscRecv.push_back(new SocketControl(1, this));
-            ConnectSocket(wscRecv.back());
-        }
+        if (wscRecv.size() == 1)
+            CreateSocket(1);
         // The newest peer wins: the previous one is dropped.
         if (wscRecv[1]->state() != SocketControl::sckClosed)
             wscRecv[1]->close();

@@ -2,16 +2,17 @@
 
 #include "forms/Messages.h"
 #include "forms/frmMain.h"
+#include "forms/ui/CenterForm.h"
+#include "forms/ui/Fonts.h"
+#include "forms/ui/MessageBox.h"
+#include "forms/ui/Twips.h"
 #include "lib/ErrorTrap.h"
+#include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/CenterForm.h"
-#include "platform/ui/Fonts.h"
-#include "platform/ui/MessageBox.h"
-#include "platform/ui/Twips.h"
+#include "platform/SocketControl.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,12 +26,9 @@ frmTcpRcvComSetting *&instance()
     return form;
 }
 
-const QString portSection = QStringLiteral("Port");
-const QString portKey = QStringLiteral("TcpPort");
-
 QString storedPort()
 {
-    return ReadIniString(portSection, portKey, strSettingFile[1]);
+    return ReadIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1]);
 }
 } // namespace
 
@@ -81,6 +79,7 @@ frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
     txtRcvPort->setFocus();
 
     wscTcpRcvTest = new SocketControl(0, this);
+    wscTcpRcvTest->setObjectName(QStringLiteral("wscTcpRcvTest"));
 
     connect(cmdApply, &QPushButton::clicked, this, &frmTcpRcvComSetting::cmdApply_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmTcpRcvComSetting::cmdCancel_Click);
@@ -127,7 +126,8 @@ void frmTcpRcvComSetting::cmdApply_Click()
             SelectText();
             return;
         }
-        if (!WriteIniString(portSection, portKey, strSettingFile[1], portText)) {
+        if (!WriteIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1],
+                            portText)) {
             MsgBox(QStringLiteral("設定ファイルの書き込みに失敗しました。"), MsgBoxStyle::Critical);
             SelectText();
             throw RuntimeError(ErrorText::permissionDenied);

@@ -19,25 +19,29 @@ public:
     // Runs Form_Load the first time the dialog or one of its controls is used.
     void Load();
 
-    QLabel *lblRcvPort = nullptr;
-    QLabel *lblColon = nullptr;
-    QLineEdit *txtRcvPort = nullptr;
-    QPushButton *cmdApply = nullptr;
-    QPushButton *cmdCancel = nullptr;
+    // The trial socket, which start-up borrows for its trial listen.
     SocketControl *wscTcpRcvTest = nullptr;
-
-    void Form_Load();
-    void cmdApply_Click();
-    void cmdCancel_Click();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+private slots:
+    void Form_Load();
+    void cmdApply_Click();
+    void cmdCancel_Click();
+
 private:
     void SelectText();
     // Unloads the dialog and shows the main window.
     void CloseAndShowMain();
+
+    // Controls; each carries its name as its object name.
+    QLabel *lblRcvPort = nullptr;
+    QLabel *lblColon = nullptr;
+    QLineEdit *txtRcvPort = nullptr;
+    QPushButton *cmdApply = nullptr;
+    QPushButton *cmdCancel = nullptr;
 
     bool m_loaded = false;
 };

@@ -2,7 +2,7 @@
 // written value reads back exactly, and every other value of the file stays as it was.
 
 #include "lib/modFileIO.h"
-#include "platform/core/IniProfile.h"
+#include "platform/IniProfile.h"
 
 #include <QByteArray>
 #include <QDir>

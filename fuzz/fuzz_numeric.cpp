@@ -3,7 +3,7 @@
 
 #include "lib/modGeneralLib.h"
 #include "lib/modSimGeneral.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QRegularExpression>
 #include <QString>

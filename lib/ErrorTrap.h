@@ -1,8 +1,9 @@
+// Header only: the trap is a template around each trapping procedure's own body.
 #pragma once
 
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <new>
 

@@ -1,6 +1,5 @@
 #include "lib/HexGridModel.h"
 
-#include <QBrush>
 #include <algorithm>
 #include <array>
 
@@ -27,10 +26,6 @@ const QString &HexByteText(quint8 value)
     static const std::array<QString, 256> texts = makeHexByteTexts();
     return texts[value];
 }
-
-// The sixteen-colour palette's black and grey.
-const QColor HexGridModel::byteColor = QColor(0, 0, 0);
-const QColor HexGridModel::emptyColor = QColor(128, 128, 128);
 
 HexGridModel::HexGridModel(QObject *parent) : QAbstractTableModel(parent) { }
 
@@ -78,7 +73,7 @@ void HexGridModel::setBytes(const QByteArray &bytes)
         const bool oneLine = firstLine == lastLine;
         emit dataChanged(index(firstLine, oneLine ? firstChanged % bytesPerLine : 0),
                          index(lastLine, oneLine ? lastChanged % bytesPerLine : bytesPerLine - 1),
-                         {Qt::DisplayRole, Qt::ForegroundRole, Qt::ToolTipRole});
+                         {Qt::DisplayRole, HoldsByteRole, Qt::ToolTipRole});
     }
 }
 
@@ -100,11 +95,6 @@ QString HexGridModel::cellText(int line, int column) const
     if (!holdsByte(line, column))
         return {};
     return HexByteText(quint8(m_bytes.at(line * bytesPerLine + column)));
-}
-
-QColor HexGridModel::cellColor(int line, int column) const
-{
-    return holdsByte(line, column) ? byteColor : emptyColor;
 }
 
 QString HexGridModel::lineHeaderText(int line)
@@ -175,8 +165,8 @@ QVariant HexGridModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());
-    case Qt::ForegroundRole:
-        return QBrush(cellColor(index.row(), index.column()));
+    case HoldsByteRole:
+        return holdsByte(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return int(Qt::AlignCenter);
     case Qt::ToolTipRole: {

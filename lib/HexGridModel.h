@@ -2,7 +2,6 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QColor>
 #include <QModelIndexList>
 #include <QString>
 
@@ -11,7 +10,8 @@ const QString &HexByteText(quint8 value);
 
 // One hexadecimal dump grid: 16 bytes a line, a line per row, column headers "00".."0F" and line
 // headers "0000", "0001", … (the line's index, not its byte offset). Cells past the end of the
-// block are empty with grey text; an empty block still shows one blank line.
+// block are empty; an empty block still shows one blank line. The model says what a cell is; the
+// view decides how it looks.
 class HexGridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -19,10 +19,9 @@ class HexGridModel : public QAbstractTableModel
 public:
     static constexpr int bytesPerLine = 16;
     static constexpr int maxBytes = 2048;
-    static constexpr int maxLines = maxBytes / bytesPerLine;
 
-    static const QColor byteColor;
-    static const QColor emptyColor;
+    // Whether a cell holds a byte of the block (bool), for the view to colour it.
+    static constexpr int HoldsByteRole = Qt::UserRole;
 
     explicit HexGridModel(QObject *parent = nullptr);
 
@@ -42,7 +41,7 @@ public:
     int lineCount() const { return m_lineCount; }
     // column counts data columns from 0; empty past the end of the block or outside the grid.
     QString cellText(int line, int column) const;
-    QColor cellColor(int line, int column) const;
+    bool holdsByte(int line, int column) const;
     static QString lineHeaderText(int line);
     // Where the byte of a data cell sits in the block and what it is: offset in hexadecimal and
     // decimal, value in decimal, and the character when it is printable ASCII. Empty past the
@@ -62,8 +61,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
-    bool holdsByte(int line, int column) const;
-
     QByteArray m_bytes;
     int m_lineCount = 1;
     bool m_headersPrepared = false;

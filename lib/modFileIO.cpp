@@ -1,7 +1,7 @@
 #include "lib/modFileIO.h"
 
 #include "lib/modGeneralLib.h"
-#include "platform/core/IniProfile.h"
+#include "platform/IniProfile.h"
 
 namespace {
 // The longest value the profile buffer holds, terminator excluded.

@@ -1,6 +1,6 @@
 #include "lib/modGeneralLib.h"
 
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <cmath>
 #include <limits>
@@ -31,15 +31,21 @@ bool isSign(const QString &text, qsizetype position)
         && (text.at(position) == QLatin1Char('+') || text.at(position) == QLatin1Char('-'));
 }
 
-QString withoutBlanks(const QString &text)
+template<typename IsTrimmed> QString trimmed(const QString &text, IsTrimmed isTrimmed)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
+    while (begin < end && isTrimmed(text.at(begin)))
         ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
+    while (end > begin && isTrimmed(text.at(end - 1)))
         --end;
     return text.mid(begin, end - begin);
+}
+
+// The numeric test allows tabs around the number as well as spaces.
+QString withoutBlanks(const QString &text)
+{
+    return trimmed(text, isBlank);
 }
 
 // Nearest whole number, a half going to the even neighbour; never -0.
@@ -99,4 +105,9 @@ qint32 CLng(const QString &text)
 qint16 CInt(const QString &text)
 {
     return convert<qint16>(text);
+}
+
+QString TrimBlanks(const QString &text)
+{
+    return trimmed(text, [](QChar c) { return c == QLatin1Char(' '); });
 }

@@ -1,7 +1,7 @@
 #include "lib/modLogging.h"
 
 #include "lib/modFileLib.h"
-#include "platform/core/HostName.h"
+#include "platform/HostName.h"
 
 #include <cstddef>
 

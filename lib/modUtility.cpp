@@ -1,7 +1,7 @@
 #include "lib/modUtility.h"
 
 #include "lib/modLogging.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <cmath>
 #include <limits>

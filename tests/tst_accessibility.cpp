@@ -1,12 +1,13 @@
+#include "support/Controls.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
 #include "lib/HexGridModel.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
 
 #include <QAccessible>
 #include <QGroupBox>
@@ -146,7 +147,7 @@ void AccessibilityTest::menuItemsAreNamed()
     QVERIFY(bar);
     QCOMPARE(bar->childCount(), 1);
     QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("設定"));
-    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(form.Admin);
+    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(Ctl<QMenu>(form, "Admin"));
     QVERIFY(menu);
     QCOMPARE(menu->childCount(), 1);
     QCOMPARE(menu->child(0)->text(QAccessible::Name), QStringLiteral("通信"));
@@ -156,8 +157,9 @@ void AccessibilityTest::gridCellsReadTheirBytes()
 {
     frmMain &form = MainForm();
     form.Show();
-    form.fgrdRecvData->hexModel().setBytes("\x10\xAB");
-    QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(form.fgrdRecvData);
+    Ctl<HexGrid>(form, "fgrdRecvData")->hexModel().setBytes("\x10\xAB");
+    QAccessibleInterface *grid
+        = QAccessible::queryAccessibleInterface(Ctl<HexGrid>(form, "fgrdRecvData"));
     QVERIFY(grid && grid->tableInterface());
     QAccessibleTableInterface *table = grid->tableInterface();
     QCOMPARE(table->columnCount(), 16);
@@ -168,11 +170,12 @@ void AccessibilityTest::gridCellsReadTheirBytes()
 void AccessibilityTest::portBoxIsLabelledByItsCaption()
 {
     frmTcpRcvComSetting &dialog = ComSettingForm();
-    QAccessibleInterface *box = QAccessible::queryAccessibleInterface(dialog.txtRcvPort);
+    QAccessibleInterface *box
+        = QAccessible::queryAccessibleInterface(Ctl<QLineEdit>(dialog, "txtRcvPort"));
     QVERIFY(box);
     const auto labels = box->relations(QAccessible::Label);
     QCOMPARE(labels.size(), 1);
-    QCOMPARE(labels.first().first->object(), dialog.lblRcvPort);
+    QCOMPARE(labels.first().first->object(), Ctl<QLabel>(dialog, "lblRcvPort"));
 }
 
 QTEST_MAIN(AccessibilityTest)

@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/ExpectedTexts.h"
 #include "support/LoopbackClient.h"
 #include "support/LoopbackPorts.h"
@@ -7,7 +8,7 @@
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -77,7 +78,8 @@ void ComSettingTest::openDialog(const QByteArray &storedPort)
     MainForm().Show();
     dialog().Load();
     dialog().show();
-    QCOMPARE(dialog().txtRcvPort->text(), QString::fromUtf8(storedPort).trimmed());
+    QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->text(),
+             QString::fromUtf8(storedPort).trimmed());
 }
 
 void ComSettingTest::unchangedPortClosesSilently_data()
@@ -93,12 +95,12 @@ void ComSettingTest::unchangedPortClosesSilently()
     m_port = FreeLoopbackPort(PortForm::FourDigits);
     openDialog(QByteArray::number(m_port));
     // The main window listening on that very port does not matter: no trial listen is made.
-    MainForm().cmdRecvData->click();
-    QCOMPARE(MainForm().wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    Ctl<QPushButton>(MainForm(), "cmdRecvData")->click();
+    QCOMPARE(Socket(MainForm(), 0)->state(), int(SocketControl::sckListening));
     const QByteArray before = m_folder->readSettings();
 
-    dialog().txtRcvPort->setText(typed + QString::number(m_port));
-    dialog().cmdApply->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(typed + QString::number(m_port));
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QVERIFY(m_boxes->boxes.isEmpty());
     QVERIFY(!ComSettingFormExists());
     QVERIFY(MainForm().isVisible());
@@ -117,13 +119,13 @@ void ComSettingTest::invalidTextIsRefusedAndSelected()
 {
     QFETCH(QString, typed);
     openDialog("6000");
-    dialog().txtRcvPort->setText(typed);
-    dialog().cmdApply->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(typed);
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts(), QStringList({invalidPort}));
     QCOMPARE(m_boxes->boxes.first().style, 0);
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
-    QCOMPARE(dialog().txtRcvPort->selectedText(), typed);
+    QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), typed);
     QCOMPARE(m_folder->readSettings(), ReceiverSettings("6000"));
 }
 
@@ -133,11 +135,11 @@ void ComSettingTest::portInUseIsRefusedAndNothingWritten()
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::Any, 0));
     const QString held = QString::number(holder.serverPort());
-    dialog().txtRcvPort->setText(held);
-    dialog().cmdApply->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(held);
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
     QCOMPARE(m_boxes->boxes.first().style, 16);
-    QCOMPARE(dialog().txtRcvPort->selectedText(), held);
+    QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), held);
     QCOMPARE(m_folder->readSettings(), ReceiverSettings("6000"));
     QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
 }
@@ -145,36 +147,36 @@ void ComSettingTest::portInUseIsRefusedAndNothingWritten()
 void ComSettingTest::freePortIsSavedForTheNextStart()
 {
     openDialog(QByteArray::number(m_port));
-    MainForm().cmdRecvData->click();
+    Ctl<QPushButton>(MainForm(), "cmdRecvData")->click();
     const quint16 newPort = FreeLoopbackPort(PortForm::FourDigits);
-    dialog().txtRcvPort->setText(QStringLiteral(" ") + QString::number(newPort));
-    dialog().cmdApply->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral(" ") + QString::number(newPort));
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
 
     QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
     QCOMPARE(m_boxes->boxes.first().style, 64);
     QCOMPARE(m_folder->readSettings(), ReceiverSettings(QByteArray::number(newPort)));
     QVERIFY(!ComSettingFormExists());
-    QCOMPARE(MainForm().lngRcvPort, qint32(m_port));
-    QCOMPARE(MainForm().wscRecv.at(0)->localPort(), qint32(m_port));
-    QCOMPARE(MainForm().wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(MainForm().RcvPort(), qint32(m_port));
+    QCOMPARE(Socket(MainForm(), 0)->localPort(), qint32(m_port));
+    QCOMPARE(Socket(MainForm(), 0)->state(), int(SocketControl::sckListening));
 }
 
 void ComSettingTest::oldPortAfterSavingAnotherIsTried()
 {
     openDialog(QByteArray::number(m_port));
-    MainForm().cmdRecvData->click();
+    Ctl<QPushButton>(MainForm(), "cmdRecvData")->click();
     const quint16 newPort = FreeLoopbackPort();
-    dialog().txtRcvPort->setText(QString::number(newPort));
-    dialog().cmdApply->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QString::number(newPort));
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
 
     // The file now holds the new port, so the old one is not "unchanged": its trial listen fails
     // because the main window still listens on it.
     dialog().Load();
     dialog().show();
-    QCOMPARE(dialog().txtRcvPort->text(), QString::number(newPort));
-    dialog().txtRcvPort->setText(QString::number(m_port));
-    dialog().cmdApply->click();
+    QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->text(), QString::number(newPort));
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QString::number(m_port));
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts(), QStringList({portSaved, portUnusable}));
     QCOMPARE(m_folder->readSettings(), ReceiverSettings(QByteArray::number(newPort)));
 }
@@ -196,12 +198,12 @@ void ComSettingTest::cancel()
     QFETCH(QStringList, boxes);
     QFETCH(bool, closes);
     openDialog(stored);
-    dialog().txtRcvPort->setText(QStringLiteral("7000"));
-    dialog().cmdCancel->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("7000"));
+    Ctl<QPushButton>(dialog(), "cmdCancel")->click();
     QCOMPARE(m_boxes->texts(), boxes);
     QCOMPARE(!ComSettingFormExists(), closes);
     if (!closes)
-        QCOMPARE(dialog().txtRcvPort->selectedText(), QStringLiteral("7000"));
+        QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), QStringLiteral("7000"));
     QCOMPARE(m_folder->readSettings(), ReceiverSettings(stored));
 }
 
@@ -210,23 +212,23 @@ void ComSettingTest::failedWriteIsReported()
     openDialog("6000");
     QVERIFY(QDir(m_folder->path() + QStringLiteral("/Config")).removeRecursively());
     const QString typed = QString::number(FreeLoopbackPort());
-    dialog().txtRcvPort->setText(typed);
-    dialog().cmdApply->click();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(typed);
+    Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts(),
              QStringList({QStringLiteral("設定ファイルの書き込みに失敗しました。")}));
     QCOMPARE(m_boxes->boxes.first().style, 16);
     QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(cmdApply_Click)")));
     QVERIFY(ComSettingFormExists());
-    QCOMPARE(dialog().txtRcvPort->selectedText(), typed);
+    QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), typed);
 }
 
 void ComSettingTest::enterAndEscapeDoNothing()
 {
     openDialog("6000");
-    dialog().txtRcvPort->setFocus();
-    dialog().txtRcvPort->setText(QStringLiteral("abc"));
-    QTest::keyClick(dialog().txtRcvPort, Qt::Key_Return);
-    QTest::keyClick(dialog().txtRcvPort, Qt::Key_Escape);
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setFocus();
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("abc"));
+    QTest::keyClick(Ctl<QLineEdit>(dialog(), "txtRcvPort"), Qt::Key_Return);
+    QTest::keyClick(Ctl<QLineEdit>(dialog(), "txtRcvPort"), Qt::Key_Escape);
     QVERIFY(m_boxes->boxes.isEmpty());
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
@@ -238,7 +240,7 @@ void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
     frmMain &form = MainForm();
     form.ReadSetting(m_folder->settingsFile());
     form.Show();
-    form.cmdRecvData->click();
+    Ctl<QPushButton>(form, "cmdRecvData")->click();
 
     LoopbackClient client;
     bool echoedWhileOpen = false;
@@ -249,13 +251,13 @@ void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
             client.send("while open");
             echoedWhileOpen = client.waitForReceived(10);
         }
-        dialog().cmdCancel->click();
+        Ctl<QPushButton>(dialog(), "cmdCancel")->click();
     });
     QTimer::singleShot(20000, this, [] {
         if (ComSettingFormExists())
             ComSettingForm().reject();
     });
-    form.ComSetting->trigger();
+    Ctl<QAction>(form, "ComSetting")->trigger();
 
     QVERIFY(wasModal);
     QVERIFY(echoedWhileOpen);

@@ -1,10 +1,11 @@
+#include "support/Controls.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
 
 #include "forms/frmMain.h"
+#include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/HexGrid.h"
+#include "platform/SocketControl.h"
 
 #include <QPushButton>
 #include <QTcpServer>
@@ -76,10 +77,10 @@ void DualStackTest::echoesAnIpv6Client()
     QCOMPARE(
         m_window->folder.logMessages(),
         QStringList({QStringLiteral("5バイトのデータ受信"), QStringLiteral("5バイトの応答送信")}));
-    const HexGridModel &received = m_form->fgrdRecvData->hexModel();
+    const HexGridModel &received = Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel();
     QCOMPARE(received.bytes(), block);
     QCOMPARE(received.cellText(0, 1), QStringLiteral("FF"));
-    QCOMPARE(m_form->fgrdSendData->hexModel().bytes(), block);
+    QCOMPARE(Ctl<HexGrid>(*m_form, "fgrdSendData")->hexModel().bytes(), block);
 }
 
 void DualStackTest::newestPeerWinsAcrossFamilies_data()
@@ -107,7 +108,7 @@ void DualStackTest::newestPeerWinsAcrossFamilies()
     newer.send("two!");
     QVERIFY(newer.waitForReceived(4));
     QCOMPARE(newer.received, QByteArray("two!"));
-    QCOMPARE(m_form->fgrdRecvData->hexModel().bytes(), QByteArray("two!"));
+    QCOMPARE(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().bytes(), QByteArray("two!"));
 }
 
 QTEST_MAIN(DualStackTest)

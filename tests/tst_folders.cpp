@@ -1,8 +1,8 @@
 #include "app/modTcpRecv.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/core/ProgramFolder.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/ProgramFolder.h"
+#include "platform/RuntimeError.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,14 +1,15 @@
+#include "support/Controls.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
 #include "forms/frmMain.h"
+#include "forms/ui/CenterForm.h"
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/CenterForm.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
+#include "platform/SocketControl.h"
 
 #include <QAccessible>
 #include <QGroupBox>
@@ -137,9 +138,10 @@ void FrmMainLayoutTest::windowHasFixedClientArea()
     // 9975 x 8520 twips below the menu bar, the status bar included.
     QWidget *client = m_form->centralWidget();
     QCOMPARE(client->width(), 665);
-    QCOMPARE(client->height() + m_form->sbStatusBar->height(), 568);
-    QVERIFY(m_form->sbStatusBar->height() >= 17);
-    QCOMPARE(m_form->sbStatusBar->geometry().top(), client->geometry().bottom() + 1);
+    QCOMPARE(client->height() + Ctl<QStatusBar>(*m_form, "sbStatusBar")->height(), 568);
+    QVERIFY(Ctl<QStatusBar>(*m_form, "sbStatusBar")->height() >= 17);
+    QCOMPARE(Ctl<QStatusBar>(*m_form, "sbStatusBar")->geometry().top(),
+             client->geometry().bottom() + 1);
     QCOMPARE(m_form->height(), m_form->menuBar()->height() + 568);
     QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
     // Nothing is hidden under the status bar.
@@ -184,25 +186,30 @@ void FrmMainLayoutTest::captions()
 
 void FrmMainLayoutTest::initialState()
 {
-    QCOMPARE(m_form->Admin->title(), QStringLiteral("設定"));
-    QCOMPARE(m_form->ComSetting->text(), QStringLiteral("通信"));
-    QCOMPARE(m_form->menuBar()->actions(), QList<QAction *>({m_form->Admin->menuAction()}));
+    QCOMPARE(Ctl<QMenu>(*m_form, "Admin")->title(), QStringLiteral("設定"));
+    QCOMPARE(Ctl<QAction>(*m_form, "ComSetting")->text(), QStringLiteral("通信"));
+    QCOMPARE(m_form->menuBar()->actions(),
+             QList<QAction *>({Ctl<QMenu>(*m_form, "Admin")->menuAction()}));
 
-    for (QLabel *heading : {m_form->lblRcvData, m_form->lblSendData}) {
+    for (QLabel *heading :
+         {Ctl<QLabel>(*m_form, "lblRcvData"), Ctl<QLabel>(*m_form, "lblSendData")}) {
         QCOMPARE(heading->font().pointSizeF(), 15.75);
         QVERIFY(heading->font().bold());
         QCOMPARE(heading->palette().color(QPalette::WindowText), QColor(Qt::black));
     }
-    for (QRadioButton *option : {m_form->optNothing, m_form->optRcvData, m_form->optCustom})
+    for (QRadioButton *option :
+         {Ctl<QRadioButton>(*m_form, "optNothing"), Ctl<QRadioButton>(*m_form, "optRcvData"),
+          Ctl<QRadioButton>(*m_form, "optCustom")})
         QVERIFY(!option->isChecked());
-    QVERIFY(!m_form->optCustom->isEnabled());
+    QVERIFY(!Ctl<QRadioButton>(*m_form, "optCustom")->isEnabled());
 
-    QCOMPARE(m_form->tmrNowDateTime->interval(), 500);
-    QVERIFY(!m_form->tmrNowDateTime->isActive());
-    QCOMPARE(m_form->wscRecv.size(), std::size_t(1));
-    QCOMPARE(m_form->wscRecv[0]->state(), int(SocketControl::sckClosed));
+    QCOMPARE(Ctl<QTimer>(*m_form, "tmrNowDateTime")->interval(), 500);
+    QVERIFY(!Ctl<QTimer>(*m_form, "tmrNowDateTime")->isActive());
+    QCOMPARE(SocketCount(*m_form), std::size_t(1));
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckClosed));
 
-    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+    for (HexGrid *grid :
+         {Ctl<HexGrid>(*m_form, "fgrdRecvData"), Ctl<HexGrid>(*m_form, "fgrdSendData")}) {
         QCOMPARE(grid->hexModel().lineCount(), 1);
         QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(grid->font().pointSizeF(), 9.0);
@@ -215,20 +222,26 @@ void FrmMainLayoutTest::initialState()
 
 void FrmMainLayoutTest::focusAndTabOrder()
 {
-    QCOMPARE(m_form->focusWidget(), m_form->cmdRecvData);
-    QCOMPARE(nextTabStop(m_form->cmdRecvData), m_form->optNothing);
-    QCOMPARE(nextTabStop(m_form->optNothing), m_form->optRcvData);
+    QCOMPARE(m_form->focusWidget(), Ctl<QPushButton>(*m_form, "cmdRecvData"));
+    QCOMPARE(nextTabStop(Ctl<QPushButton>(*m_form, "cmdRecvData")),
+             Ctl<QRadioButton>(*m_form, "optNothing"));
+    QCOMPARE(nextTabStop(Ctl<QRadioButton>(*m_form, "optNothing")),
+             Ctl<QRadioButton>(*m_form, "optRcvData"));
     // The disabled custom option is skipped.
-    QCOMPARE(nextTabStop(m_form->optRcvData), m_form->cmdEnd);
-    QCOMPARE(nextTabStop(m_form->cmdEnd), m_form->cmdRecvData);
+    QCOMPARE(nextTabStop(Ctl<QRadioButton>(*m_form, "optRcvData")),
+             Ctl<QPushButton>(*m_form, "cmdEnd"));
+    QCOMPARE(nextTabStop(Ctl<QPushButton>(*m_form, "cmdEnd")),
+             Ctl<QPushButton>(*m_form, "cmdRecvData"));
 }
 
 void FrmMainLayoutTest::gridsFitTheirColumns()
 {
     m_form->Show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    SetGridFromByteArray(m_form->fgrdRecvData->hexModel(), QByteArray(2048, char(0xFF)));
-    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+    SetGridFromByteArray(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel(),
+                         QByteArray(2048, char(0xFF)));
+    for (HexGrid *grid :
+         {Ctl<HexGrid>(*m_form, "fgrdRecvData"), Ctl<HexGrid>(*m_form, "fgrdSendData")}) {
         // All 16 columns side by side, none narrower than "FF".
         QVERIFY(grid->horizontalHeader()->length() <= grid->viewport()->width());
         const int widthOfFF = grid->fontMetrics().horizontalAdvance(QStringLiteral("FF"));
@@ -239,7 +252,7 @@ void FrmMainLayoutTest::gridsFitTheirColumns()
         QVERIFY(grid->rowHeight(0) >= grid->fontMetrics().height());
     }
     // Scrolling the data leaves both headers in place.
-    HexGrid *grid = m_form->fgrdRecvData;
+    HexGrid *grid = Ctl<HexGrid>(*m_form, "fgrdRecvData");
     grid->scrollToBottom();
     const int scrolled = grid->verticalScrollBar()->value();
     QVERIFY(scrolled > 0);
@@ -252,24 +265,25 @@ void FrmMainLayoutTest::gridsFitTheirColumns()
 void FrmMainLayoutTest::loadPreparesTheWindow()
 {
     // Lamps lit beforehand must be off after the load.
-    m_form->shpRecvLed->setFillColor(65280);
-    m_form->shpSendLed->setFillColor(255);
-    QVERIFY(!m_form->fgrdRecvData->hexModel().headersPrepared());
+    Ctl<Lamp>(*m_form, "shpRecvLed")->setFillColor(65280);
+    Ctl<Lamp>(*m_form, "shpSendLed")->setFillColor(255);
+    QVERIFY(!Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().headersPrepared());
 
     m_form->Show();
 
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Parvel"));
-    QCOMPARE(m_form->shpRecvLed->fillColor(), 0u);
-    QCOMPARE(m_form->shpSendLed->fillColor(), 0u);
-    QVERIFY(m_form->tmrNowDateTime->isActive());
-    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+    QCOMPARE(Ctl<Lamp>(*m_form, "shpRecvLed")->fillColor(), 0u);
+    QCOMPARE(Ctl<Lamp>(*m_form, "shpSendLed")->fillColor(), 0u);
+    QVERIFY(Ctl<QTimer>(*m_form, "tmrNowDateTime")->isActive());
+    for (HexGrid *grid :
+         {Ctl<HexGrid>(*m_form, "fgrdRecvData"), Ctl<HexGrid>(*m_form, "fgrdSendData")}) {
         QVERIFY(grid->hexModel().headersPrepared());
         QCOMPARE(grid->model()->headerData(15, Qt::Horizontal).toString(), QStringLiteral("0F"));
         QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toString(), QStringLiteral("0000"));
     }
-    QCOMPARE(m_form->lblLastRecvDateTimeData->text(), placeholder);
-    QCOMPARE(m_form->lblLastSentDateTimeData->text(), placeholder);
-    QCOMPARE(m_form->wscRecv[0]->state(), int(SocketControl::sckClosed));
+    QCOMPARE(Ctl<QLabel>(*m_form, "lblLastRecvDateTimeData")->text(), placeholder);
+    QCOMPARE(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text(), placeholder);
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckClosed));
     QCOMPARE(m_folder->logMessages(), QStringList());
 }
 
@@ -296,27 +310,28 @@ void FrmMainLayoutTest::responseOptionFromSettings()
                                 .arg(resSetting)
                                 .toUtf8());
     m_form->ReadSetting(m_folder->settingsFile());
-    QCOMPARE(m_form->intResSetting, qint16(resSetting.toInt()));
+    QCOMPARE(m_form->ResSetting(), qint16(resSetting.toInt()));
     m_form->Show();
 
-    QCOMPARE(m_form->optNothing->isChecked(), nothing);
-    QCOMPARE(m_form->optRcvData->isChecked(), rcvData);
-    QVERIFY(!m_form->optCustom->isChecked());
+    QCOMPARE(Ctl<QRadioButton>(*m_form, "optNothing")->isChecked(), nothing);
+    QCOMPARE(Ctl<QRadioButton>(*m_form, "optRcvData")->isChecked(), rcvData);
+    QVERIFY(!Ctl<QRadioButton>(*m_form, "optCustom")->isChecked());
 }
 
 void FrmMainLayoutTest::clockFillsTheCurrentTimeLabels()
 {
-    QSignalSpy ticks(m_form->tmrNowDateTime, &QTimer::timeout);
+    QSignalSpy ticks(Ctl<QTimer>(*m_form, "tmrNowDateTime"), &QTimer::timeout);
     m_form->Show();
     // The first tick comes half a second after the load.
-    QCOMPARE(m_form->lblNowDateTimeForRecvData->text(), placeholder);
+    QCOMPARE(Ctl<QLabel>(*m_form, "lblNowDateTimeForRecvData")->text(), placeholder);
     QVERIFY(ticks.wait(2000));
 
     const QRegularExpression stamp(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
-    for (QLabel *label : {m_form->lblNowDateTimeForRecvData, m_form->lblNowDateTimeForSendData})
+    for (QLabel *label : {Ctl<QLabel>(*m_form, "lblNowDateTimeForRecvData"),
+                          Ctl<QLabel>(*m_form, "lblNowDateTimeForSendData")})
         QVERIFY2(stamp.match(label->text()).hasMatch(), qPrintable(label->text()));
-    QCOMPARE(m_form->lblLastRecvDateTimeData->text(), placeholder);
-    QCOMPARE(m_form->lblLastSentDateTimeData->text(), placeholder);
+    QCOMPARE(Ctl<QLabel>(*m_form, "lblLastRecvDateTimeData")->text(), placeholder);
+    QCOMPARE(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text(), placeholder);
 }
 
 void FrmMainLayoutTest::ctrlLed_data()

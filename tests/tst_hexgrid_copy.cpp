@@ -1,5 +1,5 @@
+#include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
-#include "platform/ui/HexGrid.h"
 
 #include <QAction>
 #include <QClipboard>

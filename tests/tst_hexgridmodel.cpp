@@ -2,7 +2,6 @@
 #include "lib/modSimGeneral.h"
 
 #include <QAbstractItemModelTester>
-#include <QBrush>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
@@ -33,11 +32,11 @@ void verifyShows(const HexGridModel &model, const QByteArray &block)
             const int offset = line * 16 + column;
             const QModelIndex index = model.index(line, column);
             const QString expected = offset < shown.size() ? hexOf(shown.at(offset)) : QString();
-            const QColor color = offset < shown.size() ? QColor(0, 0, 0) : QColor(128, 128, 128);
+            const bool holdsByte = offset < shown.size();
             QCOMPARE(model.cellText(line, column), expected);
             QCOMPARE(index.data().toString(), expected);
-            QCOMPARE(model.cellColor(line, column), color);
-            QCOMPARE(index.data(Qt::ForegroundRole).value<QBrush>().color(), color);
+            QCOMPARE(model.holdsByte(line, column), holdsByte);
+            QCOMPARE(index.data(HexGridModel::HoldsByteRole).toBool(), holdsByte);
         }
     }
     QVERIFY(!model.index(lines, 0).isValid());

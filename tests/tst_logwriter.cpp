@@ -1,7 +1,7 @@
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/core/HostName.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/HostName.h"
+#include "platform/RuntimeError.h"
 
 #include <QDir>
 #include <QFile>

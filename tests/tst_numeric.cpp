@@ -1,5 +1,5 @@
 #include "lib/modGeneralLib.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QtTest>
 

@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/LoopbackClient.h"
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
@@ -6,8 +7,8 @@
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
+#include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
-#include "platform/ui/HexGrid.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -90,7 +91,7 @@ void PolishTest::normalUsePrintsNoWarning()
     frmMain &form = MainForm();
     form.Show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.cmdRecvData->click();
+    Ctl<QPushButton>(form, "cmdRecvData")->click();
     LoopbackClient client;
     QVERIFY(client.connectTo(m_port));
     for (const QByteArray &block : {QByteArray("ABC"), QByteArray(40, 'x'), QByteArray("12")}) {
@@ -100,7 +101,7 @@ void PolishTest::normalUsePrintsNoWarning()
     }
 
     // Copy from each grid, as a user would, and point at a cell for its tooltip.
-    for (HexGrid *grid : {form.fgrdRecvData, form.fgrdSendData}) {
+    for (HexGrid *grid : {Ctl<HexGrid>(form, "fgrdRecvData"), Ctl<HexGrid>(form, "fgrdSendData")}) {
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("31 32"));
@@ -112,8 +113,8 @@ void PolishTest::normalUsePrintsNoWarning()
     frmTcpRcvComSetting &dialog = ComSettingForm();
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.cmdCancel->click();
-    form.cmdRecvData->click();
+    Ctl<QPushButton>(dialog, "cmdCancel")->click();
+    Ctl<QPushButton>(form, "cmdRecvData")->click();
     QCoreApplication::processEvents();
 
     QCOMPARE(messages, QStringList());

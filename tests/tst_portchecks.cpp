@@ -2,7 +2,7 @@
 #include "support/ProgramFolderFixture.h"
 
 #include "lib/modSimGeneral.h"
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
 #include <QTcpServer>
 #include <QtTest>

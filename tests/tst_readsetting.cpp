@@ -1,9 +1,11 @@
 #include "forms/frmMain.h"
 #include "lib/modLogging.h"
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
+#include "support/Controls.h"
 #include "support/ExpectedTexts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/ReceiverSettings.h"
 
 #include <QtTest>
 
@@ -126,15 +128,18 @@ void tst_ReadSetting::outcomes()
 
     ProgramFolderFixture folder;
     QVERIFY(folder.isValid());
+    frmMain form;
+    // Every target holds a value of its own before the read under test.
+    folder.writeSettings(
+        ReceiverSettings(QByteArray::number(untouched), untouched, untouched)
+            .replace("ResSetting=1", "ResSetting=" + QByteArray::number(untouched)));
+    form.ReadSetting(folder.settingsFile());
+    QCOMPARE(form.ResSetting(), untouched);
     if (fileExists)
         folder.writeSettings(content);
+    else
+        QVERIFY(QFile::remove(folder.settingsFile()));
     MessageBoxRecorder recorder;
-
-    frmMain form;
-    form.lngRcvPort = untouched;
-    form.intResSetting = untouched;
-    intLogMaxSize = untouched;
-    intLogGenerations = untouched;
     form.ReadSetting(folder.settingsFile());
 
     QCOMPARE(recorder.texts(), boxes);
@@ -143,7 +148,7 @@ void tst_ReadSetting::outcomes()
         QCOMPARE(box.caption, QString());
     }
     QCOMPARE(folder.logMessages(), logged);
-    QCOMPARE((QList<int> {form.lngRcvPort, form.intResSetting, intLogMaxSize, intLogGenerations}),
+    QCOMPARE((QList<int> {form.RcvPort(), form.ResSetting(), intLogMaxSize, intLogGenerations}),
              values);
     QVERIFY(!form.isVisible());
 }

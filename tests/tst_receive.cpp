@@ -1,12 +1,14 @@
+#include "support/Controls.h"
 #include "support/ExpectedTexts.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
+#include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
+#include "forms/ui/HexGrid.h"
+#include "forms/ui/Lamp.h"
 #include "lib/HexGridModel.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/HexGrid.h"
-#include "platform/ui/Lamp.h"
+#include "platform/SocketControl.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -82,8 +84,9 @@ void ReceiveTest::cleanup()
 void ReceiveTest::startListening()
 {
     QVERIFY(m_window->startListening());
-    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信停止"));
-    QCOMPARE(m_form->cmdRecvData->accessibleName(), QStringLiteral("受信停止"));
+    QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信停止"));
+    QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->accessibleName(),
+             QStringLiteral("受信停止"));
 }
 
 void ReceiveTest::echoesAndShowsABlock()
@@ -97,9 +100,10 @@ void ReceiveTest::echoesAndShowsABlock()
     QCOMPARE(
         messages(),
         QStringList({QStringLiteral("3バイトのデータ受信"), QStringLiteral("3バイトの応答送信")}));
-    QCOMPARE(lampColor(m_form->shpRecvLed), green);
-    QCOMPARE(lampColor(m_form->shpSendLed), green);
-    for (HexGrid *grid : {m_form->fgrdRecvData, m_form->fgrdSendData}) {
+    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), green);
+    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpSendLed")), green);
+    for (HexGrid *grid :
+         {Ctl<HexGrid>(*m_form, "fgrdRecvData"), Ctl<HexGrid>(*m_form, "fgrdSendData")}) {
         const HexGridModel &model = grid->hexModel();
         QCOMPARE(model.lineCount(), 1);
         QCOMPARE(HexGridModel::lineHeaderText(0), QStringLiteral("0000"));
@@ -108,13 +112,15 @@ void ReceiveTest::echoesAndShowsABlock()
         QCOMPARE(model.cellText(0, 2), QStringLiteral("43"));
         QCOMPARE(model.cellText(0, 3), QString());
     }
-    QVERIFY(m_form->lblLastRecvDateTimeData->text() != QStringLiteral("--/--/-- --:--:--"));
-    QVERIFY(m_form->lblLastSentDateTimeData->text() != QStringLiteral("--/--/-- --:--:--"));
+    QVERIFY(Ctl<QLabel>(*m_form, "lblLastRecvDateTimeData")->text()
+            != QStringLiteral("--/--/-- --:--:--"));
+    QVERIFY(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text()
+            != QStringLiteral("--/--/-- --:--:--"));
 }
 
 void ReceiveTest::noResponseModeSendsNothing()
 {
-    m_form->optNothing->setChecked(true);
+    Ctl<QRadioButton>(*m_form, "optNothing")->setChecked(true);
     startListening();
     LoopbackClient client;
     QVERIFY(client.connectTo(m_port));
@@ -122,9 +128,10 @@ void ReceiveTest::noResponseModeSendsNothing()
     QTRY_COMPARE(messages(), QStringList({QStringLiteral("3バイトのデータ受信")}));
     QTest::qWait(100);
     QVERIFY(client.received.isEmpty());
-    QCOMPARE(lampColor(m_form->shpRecvLed), green);
-    QCOMPARE(lampColor(m_form->shpSendLed), black);
-    QCOMPARE(m_form->lblLastSentDateTimeData->text(), QStringLiteral("--/--/-- --:--:--"));
+    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), green);
+    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpSendLed")), black);
+    QCOMPARE(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text(),
+             QStringLiteral("--/--/-- --:--:--"));
 }
 
 void ReceiveTest::loneByteWaitsForTheNextBlock()
@@ -134,7 +141,7 @@ void ReceiveTest::loneByteWaitsForTheNextBlock()
     QVERIFY(client.connectTo(m_port));
     client.send("X");
     QTRY_COMPARE(messages(), QStringList({QStringLiteral("通信エラーが発生しました。")}));
-    QCOMPARE(m_form->fgrdRecvData->hexModel().cellText(0, 0), QString());
+    QCOMPARE(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().cellText(0, 0), QString());
     QVERIFY(client.received.isEmpty());
 
     client.send("YZ");
@@ -143,7 +150,8 @@ void ReceiveTest::loneByteWaitsForTheNextBlock()
     QCOMPARE(
         messages().mid(1),
         QStringList({QStringLiteral("3バイトのデータ受信"), QStringLiteral("3バイトの応答送信")}));
-    QCOMPARE(m_form->fgrdRecvData->hexModel().cellText(0, 0), QStringLiteral("58"));
+    QCOMPARE(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().cellText(0, 0),
+             QStringLiteral("58"));
 }
 
 void ReceiveTest::stoppingKeepsTheConnectedPeer()
@@ -151,9 +159,9 @@ void ReceiveTest::stoppingKeepsTheConnectedPeer()
     startListening();
     LoopbackClient client;
     QVERIFY(client.connectTo(m_port));
-    m_form->cmdRecvData->click();
-    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信待ち"));
-    QCOMPARE(lampColor(m_form->shpRecvLed), black);
+    Ctl<QPushButton>(*m_form, "cmdRecvData")->click();
+    QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), black);
 
     client.send("still here");
     QVERIFY(client.waitForReceived(10));
@@ -167,18 +175,19 @@ void ReceiveTest::refusedListenOffersToStartAgain()
 {
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::Any, 0));
-    m_form->lngRcvPort = holder.serverPort();
-    m_form->cmdRecvData->click();
+    m_window->folder.writeSettings(ReceiverSettings(holder.serverPort()));
+    m_form->ReadSetting(m_window->folder.settingsFile());
+    Ctl<QPushButton>(*m_form, "cmdRecvData")->click();
     QCOMPARE(m_boxes->texts(), QStringList({ExpectedText::portUnusable}));
     QCOMPARE(m_boxes->boxes.first().style, 16);
-    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信待ち"));
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckClosed));
+    QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckClosed));
     QCOMPARE(messages().size(), 1);
     QVERIFY(messages().first().endsWith(QStringLiteral("(cmdRecvData_Click)")));
 
     holder.close();
-    m_form->cmdRecvData->click();
-    QCOMPARE(m_form->cmdRecvData->text(), QStringLiteral("受信停止"));
+    Ctl<QPushButton>(*m_form, "cmdRecvData")->click();
+    QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信停止"));
 }
 
 void ReceiveTest::longBlockIsEchoedWholeAndShownCapped()
@@ -194,7 +203,7 @@ void ReceiveTest::longBlockIsEchoedWholeAndShownCapped()
     // Whatever blocks the bytes came in, the grid shows the last one, at most 2048 bytes of it.
     const QString lastLine = messages().filter(QStringLiteral("バイトのデータ受信")).last();
     const int lastBlock = lastLine.left(lastLine.indexOf(QStringLiteral("バ"))).toInt();
-    const HexGridModel &model = m_form->fgrdRecvData->hexModel();
+    const HexGridModel &model = Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel();
     QCOMPARE(model.lineCount(), HexGridModel::lineCountFor(lastBlock));
     if (lastBlock == block.size()) {
         QCOMPARE(model.lineCount(), 128);
@@ -210,10 +219,10 @@ void ReceiveTest::shorterBlockShrinksTheGrid()
     QVERIFY(client.connectTo(m_port));
     client.send(patternBytes(100, 1));
     QVERIFY(client.waitForReceived(100));
-    QCOMPARE(m_form->fgrdRecvData->hexModel().lineCount(), 7);
+    QCOMPARE(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().lineCount(), 7);
     client.send("short block");
     QVERIFY(client.waitForReceived(111));
-    const HexGridModel &model = m_form->fgrdRecvData->hexModel();
+    const HexGridModel &model = Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel();
     QCOMPARE(model.lineCount(), 1);
     QCOMPARE(model.cellText(0, 10), QStringLiteral("6B"));
     QCOMPARE(model.cellText(0, 11), QString());
@@ -233,10 +242,10 @@ void ReceiveTest::peerThatNeverReadsKeepsMemoryBounded()
     QDeadlineTimer settle(3000);
     while (!settle.hasExpired()) {
         QTest::qWait(20);
-        if (m_form->wscRecv.size() > 1)
-            largestBacklog = std::max(largestBacklog, m_form->wscRecv[1]->bytesToSend());
+        if (SocketCount(*m_form) > 1)
+            largestBacklog = std::max(largestBacklog, Socket(*m_form, 1)->bytesToSend());
     }
-    QVERIFY(m_form->wscRecv.size() > 1);
+    QVERIFY(SocketCount(*m_form) > 1);
     QVERIFY2(largestBacklog <= SocketControl::maxSendBacklog + 1024 * 1024,
              qPrintable(QString::number(largestBacklog)));
     QVERIFY(client.socket().bytesToWrite() > 0); // the tool stopped reading, so the peer waits
@@ -253,7 +262,7 @@ void ReceiveTest::peerResetRightAfterSendingLeavesTheToolServing()
         // The block and the reset wait together, so the echo meets a connection already gone.
         LoopbackClient vanishing;
         QVERIFY(vanishing.connectTo(m_port));
-        QTRY_COMPARE(m_form->wscRecv.size(), std::size_t(2));
+        QTRY_COMPARE(SocketCount(*m_form), std::size_t(2));
         vanishing.send(patternBytes(1500, round));
         QCOMPARE(vanishing.socket().bytesToWrite(), 0);
         const linger resetOnClose {1, 0};
@@ -264,7 +273,7 @@ void ReceiveTest::peerResetRightAfterSendingLeavesTheToolServing()
         QTest::qWait(5);
     }
 
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckListening));
     LoopbackClient next;
     QVERIFY(next.connectTo(m_port));
     next.send("after");
@@ -279,20 +288,20 @@ void ReceiveTest::exitQuestionCancelThenOk()
 {
     startListening();
     m_boxes->answers = {2};
-    m_form->cmdEnd->click();
+    Ctl<QPushButton>(*m_form, "cmdEnd")->click();
     QCOMPARE(m_boxes->boxes.size(), 1);
     const MessageBoxRecorder::Box question = m_boxes->boxes.first();
     QCOMPARE(question.text, QStringLiteral("Parvelを終了してもよろしいですか？"));
     QCOMPARE(question.caption, QStringLiteral("Parvel"));
     QCOMPARE(question.style, 1 + 32 + 256);
     QVERIFY(m_form->isVisible());
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckListening));
 
     m_boxes->answers = {1};
     m_form->close();
     QCOMPARE(m_boxes->boxes.size(), 2);
     QVERIFY(!m_form->isVisible());
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckClosed));
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckClosed));
 }
 
 QTEST_MAIN(ReceiveTest)

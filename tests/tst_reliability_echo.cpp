@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/EchoLog.h"
 #include "support/EchoStream.h"
 #include "support/EventWait.h"
@@ -6,9 +7,9 @@
 #include "support/ProcessResources.h"
 
 #include "forms/frmMain.h"
+#include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
-#include "platform/core/SocketControl.h"
-#include "platform/ui/HexGrid.h"
+#include "platform/SocketControl.h"
 
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -137,7 +138,7 @@ void ReliabilityEchoTest::replacedPeersLeakNothing()
 
     QCOMPARE(LoggedEchoBytes(m_folder->logMessages()), bytesSent);
     // Replaced peers do not pile up as sockets: the listener and the newest peer only.
-    QCOMPARE(m_form->wscRecv.size(), std::size_t(2));
+    QCOMPARE(SocketCount(*m_form), std::size_t(2));
 }
 
 void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
@@ -164,8 +165,9 @@ void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
         // Until the tool reads this peer's bytes (its grid shows them) and then stops reading
         // from it; the next peer replaces it.
         QVERIFY(WaitUntil([&] {
-            return m_form->fgrdRecvData->hexModel().cellText(0, 0) == HexByteText(quint8(mark))
-                && m_form->wscRecv[1]->bytesToSend() > SocketControl::maxSendBacklog;
+            return Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().cellText(0, 0)
+                == HexByteText(quint8(mark))
+                && Socket(*m_form, 1)->bytesToSend() > SocketControl::maxSendBacklog;
         }));
         mostHeld = std::max(mostHeld, heldBytes());
         clients.push_back(std::move(client));

@@ -1,9 +1,10 @@
+#include "support/Controls.h"
 #include "support/EventWait.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
 
 #include "forms/frmMain.h"
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,8 +163,8 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults()
         break;
     }
     const QStringList during = sendPhase(client, 20, rotationFault);
-    QCOMPARE(m_form->wscRecv.at(0)->state(), int(SocketControl::sckListening));
-    QCOMPARE(m_form->wscRecv.at(1)->state(), int(SocketControl::sckConnected));
+    QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(Socket(*m_form, 1)->state(), int(SocketControl::sckConnected));
 
     // Lift the fault; what the log kept while it stood.
     QStringList kept;

@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/EchoLog.h"
 #include "support/EchoStream.h"
 #include "support/EventWait.h"
@@ -6,9 +7,10 @@
 #include "support/ListeningWindow.h"
 #include "support/LoopbackPorts.h"
 #include "support/ProcessResources.h"
+#include "support/ReceiverSettings.h"
 
 #include "forms/frmMain.h"
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,10 +79,16 @@ void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
 
     // The receiver under load, on a port of its own so that the two never compete for one.
     frmMain &form = m_window->form;
-    form.lngRcvPort = FreeLoopbackPort();
+    // Read from a file of its own: the program folder's settings must stay as they are.
+    const QString ownSettings = folder.path() + QStringLiteral("/receiver.ini");
+    QFile own(ownSettings);
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write(ReceiverSettings(FreeLoopbackPort()));
+    own.close();
+    form.ReadSetting(ownSettings);
     QVERIFY(m_window->startListening());
     EchoStream stream(2);
-    QVERIFY(stream.connectTo(quint16(form.lngRcvPort)));
+    QVERIFY(stream.connectTo(quint16(form.RcvPort())));
     stream.setTarget(std::numeric_limits<qint64>::max()); // until the second start is over
     QVERIFY(WaitUntil([&] { return stream.echoed() >= 1024 * 1024; }, 30000));
 
@@ -108,8 +116,8 @@ void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
     // The first instance still runs and holds the lock; the receiver still listens and serves.
     QCOMPARE(m_first.state(), QProcess::Running);
     QVERIFY(InstanceLockHeld(m_executable));
-    QCOMPARE(form.wscRecv.at(0)->state(), int(SocketControl::sckListening));
-    QCOMPARE(form.wscRecv.at(1)->state(), int(SocketControl::sckConnected));
+    QCOMPARE(Socket(form, 0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(Socket(form, 1)->state(), int(SocketControl::sckConnected));
     QCOMPARE(folder.readSettings(), settings);
     QVERIFY(m_window->boxes.boxes.isEmpty());
     // Emptying Temp is start-up work that comes before the instance test.

@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/ExpectedTexts.h"
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
@@ -92,19 +93,19 @@ void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
 {
     Main();
     QVERIFY(ComSettingFormExists() && ComSettingForm().isVisible());
-    QCOMPARE(ComSettingForm().txtRcvPort->text(), QString());
-    ComSettingForm().cmdCancel->click();
+    QCOMPARE(Ctl<QLineEdit>(ComSettingForm(), "txtRcvPort")->text(), QString());
+    Ctl<QPushButton>(ComSettingForm(), "cmdCancel")->click();
     QVERIFY(ComSettingForm().isVisible());
 
     const QString port = QString::number(FreeLoopbackPort());
-    ComSettingForm().txtRcvPort->setText(port);
-    ComSettingForm().cmdApply->click();
+    Ctl<QLineEdit>(ComSettingForm(), "txtRcvPort")->setText(port);
+    Ctl<QPushButton>(ComSettingForm(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts().last(), portSaved);
     QVERIFY(!ComSettingFormExists());
     QVERIFY(MainForm().isVisible());
     QVERIFY(MainForm().IsLoaded());
     // The port read at start-up stays in use until the next start.
-    QCOMPARE(MainForm().lngRcvPort, 0);
+    QCOMPARE(MainForm().RcvPort(), 0);
 }
 
 void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()

@@ -1,10 +1,11 @@
 #include "ListeningWindow.h"
+#include "Controls.h"
 
 #include "LoopbackPorts.h"
 #include "ReceiverSettings.h"
 
 #include "forms/frmMain.h"
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
 #include <QPushButton>
 
@@ -23,11 +24,11 @@ ListeningWindow::~ListeningWindow()
 
 bool ListeningWindow::isValid() const
 {
-    return folder.isValid() && form.lngRcvPort == port;
+    return folder.isValid() && form.RcvPort() == port;
 }
 
 bool ListeningWindow::startListening()
 {
-    form.cmdRecvData->click();
-    return form.wscRecv.at(0)->state() == SocketControl::sckListening;
+    Ctl<QPushButton>(form, "cmdRecvData")->click();
+    return Socket(form, 0)->state() == SocketControl::sckListening;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ui/MessageBox.h"
+#include "forms/ui/MessageBox.h"
 
 #include <QList>
 #include <QStringList>

@@ -3,7 +3,7 @@
 #include "app/modTcpRecv.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/core/ProgramFolder.h"
+#include "platform/ProgramFolder.h"
 
 #include <QFile>
 

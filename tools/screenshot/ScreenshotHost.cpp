@@ -1,13 +1,14 @@
 // Shows the real main window in a throw-away program folder, lets a loopback peer send one block
 // that the window receives and echoes, and saves the window as a PNG. Optionally saves the port
 // dialog too. scripts/screenshot.sh runs it under Xvfb, so fonts and style are a desktop's.
+#include "../../tests/support/Controls.h"
 #include "app/modTcpRecv.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "lib/DisplayTime.h"
 #include "lib/modFileIO.h"
 #include "lib/modUtility.h"
-#include "platform/core/ProgramFolder.h"
+#include "platform/ProgramFolder.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -94,7 +95,7 @@ int main(int argc, char *argv[])
     frmMain &form = MainForm();
     form.ReadSetting(strSettingFile[1]);
     form.Show();
-    form.cmdRecvData->click();
+    Ctl<QPushButton>(form, "cmdRecvData")->click();
 
     const QByteArray block = sampleBlock();
     QByteArray echoed;
@@ -107,7 +108,7 @@ int main(int argc, char *argv[])
     // The echo has come back and the clock shows the time rather than its placeholder.
     const bool shown = waitFor([&] {
         return echoed.size() >= block.size()
-            && form.lblNowDateTimeForRecvData->text() != displayTimePlaceholder;
+            && Ctl<QLabel>(form, "lblNowDateTimeForRecvData")->text() != displayTimePlaceholder;
     });
     if (!shown || echoed != block) {
         QTextStream(stderr) << "the block was not echoed\n";

@@ -1,7 +1,7 @@
-#include "platform/ui/CenterForm.h"
+#include "forms/ui/CenterForm.h"
 
+#include "forms/ui/Twips.h"
 #include "lib/modUtility.h"
-#include "platform/ui/Twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>

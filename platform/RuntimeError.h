@@ -23,7 +23,6 @@ private:
 // Descriptions of the run-time errors this program can raise.
 namespace ErrorText {
 inline const QString overflow = QStringLiteral("オーバーフローしました。");
-inline const QString subscriptOutOfRange = QStringLiteral("インデックスが有効範囲にありません。");
 inline const QString invalidArgument
     = QStringLiteral("プロシージャの呼び出し、または引数が不正です。");
 inline const QString outOfMemory = QStringLiteral("メモリが不足しています。");

@@ -1,4 +1,4 @@
-#include "platform/core/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QFile>

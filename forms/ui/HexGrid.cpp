@@ -1,7 +1,7 @@
-#include "platform/ui/HexGrid.h"
+#include "forms/ui/HexGrid.h"
 
+#include "forms/ui/Fonts.h"
 #include "lib/HexGridModel.h"
-#include "platform/ui/Fonts.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -14,6 +14,31 @@
 #include <QStyledItemDelegate>
 
 namespace {
+// The sixteen-colour palette's black and grey: digits of the block, and cells past its end.
+const QColor byteColor(0, 0, 0);
+const QColor emptyColor(128, 128, 128);
+
+// The grid's own look, whatever the desktop's palette: dark digits on white cells, headers in a
+// light desktop's colours, so the grid reads the same on a dark desktop. Selection keeps the
+// desktop's highlight.
+QPalette gridPalette(QPalette palette)
+{
+    // The colours a light desktop derives from its button grey.
+    const QPalette light(QColor(239, 239, 239));
+    for (const QPalette::ColorRole role :
+         {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText,
+          QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Shadow}) {
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setBrush(group, role, light.brush(group, role));
+    }
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Base, Qt::white);
+        palette.setColor(group, QPalette::AlternateBase, Qt::white);
+        palette.setColor(group, QPalette::Text, byteColor);
+    }
+    return palette;
+}
+
 // Paints a cell's two hexadecimal digits from a text prepared once per value: the style's
 // general item painting lays out and shapes every cell's text anew, milliseconds per repaint.
 class HexCellDelegate : public QStyledItemDelegate
@@ -44,8 +69,10 @@ public:
         const QSizeF size = found->size();
         painter->save();
         painter->setFont(m_font);
-        painter->setPen(selected ? option.palette.highlightedText().color()
-                                 : index.data(Qt::ForegroundRole).value<QBrush>().color());
+        const bool holdsByte = index.data(HexGridModel::HoldsByteRole).toBool();
+        painter->setPen(selected        ? option.palette.highlightedText().color()
+                            : holdsByte ? byteColor
+                                        : emptyColor);
         painter->drawStaticText(
             QPointF(option.rect.x() + (option.rect.width() - size.width()) / 2,
                     option.rect.y() + (option.rect.height() - size.height()) / 2),
@@ -62,6 +89,7 @@ private:
 HexGrid::HexGrid(QWidget *parent) : QTableView(parent), m_model(new HexGridModel(this))
 {
     setModel(m_model);
+    setPalette(gridPalette(palette()));
     setItemDelegate(new HexCellDelegate(this));
     setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 9));
     setEditTriggers(NoEditTriggers);

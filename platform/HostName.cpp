@@ -1,6 +1,6 @@
-#include "platform/core/HostName.h"
+#include "platform/HostName.h"
 
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <unistd.h>
 

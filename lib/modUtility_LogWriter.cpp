@@ -1,6 +1,6 @@
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/core/Clock.h"
+#include "platform/Clock.h"
 
 #include <QFile>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/ui/Lamp.h"
+#include "forms/ui/Lamp.h"
 
 #include <QPainter>
 #include <QPen>

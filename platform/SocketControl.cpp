@@ -1,6 +1,6 @@
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QSet>
 #include <QTcpServer>

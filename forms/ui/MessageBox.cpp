@@ -1,4 +1,4 @@
-#include "platform/ui/MessageBox.h"
+#include "forms/ui/MessageBox.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "platform/core/ProgramFolder.h"
+#include "platform/ProgramFolder.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "platform/ui/Fonts.h"
+#include "forms/ui/Fonts.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "lib/modUtility.h"
 
-#include "platform/core/RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QFile>
 #include <QFileInfo>

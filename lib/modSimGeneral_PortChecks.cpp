@@ -1,7 +1,7 @@
 #include "lib/ErrorTrap.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modSimGeneral.h"
-#include "platform/core/SocketControl.h"
+#include "platform/SocketControl.h"
 
 bool CheckPortNo(const QString &portText)
 {

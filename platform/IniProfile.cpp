@@ -1,4 +1,4 @@
-#include "platform/core/IniProfile.h"
+#include "platform/IniProfile.h"
 
 #include <QFile>
 #include <QList>

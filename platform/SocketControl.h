@@ -27,7 +27,6 @@ public:
     explicit SocketControl(int index = 0, QObject *parent = nullptr);
     ~SocketControl() override;
 
-    int index() const { return m_index; }
     int state() const;
 
     qint32 localPort() const { return m_localPort; }
