@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Parvel needs on a fresh Debian 12 machine (only the missing packages), then
 # configures and builds it. Usage: scripts/setup.sh [build-folder] [extra cmake options...]
+# PARVEL_TARGETS names the targets to build (default: everything).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,6 +16,7 @@ packages=(
     xvfb xauth             # screenshots of the real windows
     socat                  # reference echo server for the benchmark
     clang libclang-rt-14-dev # fuzzing and sanitizers
+    clang-format           # the house format, checked in CI
 )
 missing=()
 for package in "${packages[@]}"; do
@@ -31,4 +33,5 @@ if ((${#missing[@]})); then
 fi
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${PARVEL_BUILD_TYPE:-RelWithDebInfo}" "$@"
-cmake --build "$build" -j "$(nproc)"
+read -r -a targets <<<"${PARVEL_TARGETS:-all}"
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"

@@ -12,29 +12,35 @@
 #include <QPainter>
 #include <QStaticText>
 #include <QStyledItemDelegate>
+#include <utility>
 
 namespace {
 // The sixteen-colour palette's black and grey: digits of the block, and cells past its end.
 const QColor byteColor(0, 0, 0);
 const QColor emptyColor(128, 128, 128);
 
-// The grid's own look, whatever the desktop's palette: dark digits on white cells, headers in a
-// light desktop's colours, so the grid reads the same on a dark desktop. Selection keeps the
-// desktop's highlight.
+// The grid's own look, whatever the desktop's palette: the light desktop's colours (dark digits
+// on white cells, light grey headers), so the grid reads the same on a dark desktop. Selection
+// keeps the desktop's highlight.
 QPalette gridPalette(QPalette palette)
 {
-    // The colours a light desktop derives from its button grey.
-    const QPalette light(QColor(239, 239, 239));
-    for (const QPalette::ColorRole role :
-         {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText,
-          QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Shadow}) {
-        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-            palette.setBrush(group, role, light.brush(group, role));
-    }
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Base, Qt::white);
-        palette.setColor(group, QPalette::AlternateBase, Qt::white);
-        palette.setColor(group, QPalette::Text, byteColor);
+    const std::pair<QPalette::ColorRole, QColor> light[] = {
+        {QPalette::Window, QColor(0xEF, 0xEF, 0xEF)},
+        {QPalette::WindowText, Qt::black},
+        {QPalette::Button, QColor(0xEF, 0xEF, 0xEF)},
+        {QPalette::ButtonText, Qt::black},
+        {QPalette::Light, Qt::white},
+        {QPalette::Midlight, QColor(0xCA, 0xCA, 0xCA)},
+        {QPalette::Mid, QColor(0xB8, 0xB8, 0xB8)},
+        {QPalette::Dark, QColor(0x9F, 0x9F, 0x9F)},
+        {QPalette::Shadow, QColor(0x76, 0x76, 0x76)},
+        {QPalette::Base, Qt::white},
+        {QPalette::AlternateBase, QColor(0xF7, 0xF7, 0xF7)},
+        {QPalette::Text, byteColor},
+    };
+    for (const auto &[role, color] : light) {
+        palette.setColor(QPalette::Active, role, color);
+        palette.setColor(QPalette::Inactive, role, color);
     }
     return palette;
 }

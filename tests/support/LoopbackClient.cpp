@@ -1,6 +1,5 @@
 #include "LoopbackClient.h"
 
-#include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -12,10 +11,12 @@ LoopbackClient::LoopbackClient(QObject *parent) : QObject(parent)
 bool LoopbackClient::connectTo(quint16 port, const QString &address)
 {
     m_socket.connectToHost(QHostAddress(address), port);
-    QDeadlineTimer deadline(5000);
-    while (m_socket.state() != QAbstractSocket::ConnectedState
-           && m_socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired())
-        QTest::qWait(5);
+    (void)QTest::qWaitFor(
+        [this] {
+            return m_socket.state() == QAbstractSocket::ConnectedState
+                || m_socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        5000);
     return m_socket.state() == QAbstractSocket::ConnectedState;
 }
 
@@ -27,18 +28,13 @@ void LoopbackClient::send(const QByteArray &bytes)
 
 bool LoopbackClient::waitForReceived(qsizetype count, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (received.size() < count && !deadline.hasExpired())
-        QTest::qWait(2);
-    return received.size() >= count;
+    return QTest::qWaitFor([&] { return received.size() >= count; }, timeoutMs);
 }
 
 bool LoopbackClient::waitForDisconnected(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (m_socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired())
-        QTest::qWait(5);
-    return m_socket.state() == QAbstractSocket::UnconnectedState;
+    return QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::UnconnectedState; },
+                           timeoutMs);
 }
 
 void LoopbackClient::setReading(bool reading)
