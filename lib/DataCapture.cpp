@@ -20,18 +20,13 @@ constexpr int offsetDigits = 8;
 constexpr int barColumn = 60;
 constexpr int fullLineLength = barColumn + 1 + bytesPerLine + 1 + 2;
 constexpr int offsetLineLength = offsetDigits + 2;
-constexpr char blanks[barColumn + 1]
-    = "                                                            ";
 
-constexpr int HexColumn(int index)
-{
-    return offsetDigits + 2 + 3 * index + (index >= 8 ? 1 : 0);
-}
-
-// Per byte value its two hex digits and its character in the text column, built once.
+// Per byte value its hex digits followed by two blanks, so that copying four characters per byte
+// from left to right leaves the blanks between the bytes and groups in place; and its character
+// in the text column.
 struct ByteTables
 {
-    std::array<std::array<char, 2>, 256> hex {};
+    std::array<std::array<char, 4>, 256> hex {};
     std::array<char, 256> text {};
 };
 
@@ -40,7 +35,7 @@ constexpr ByteTables MakeByteTables()
     constexpr char digits[] = "0123456789ABCDEF";
     ByteTables tables;
     for (int value = 0; value < 256; ++value) {
-        tables.hex[value] = {digits[value >> 4], digits[value & 15]};
+        tables.hex[value] = {digits[value >> 4], digits[value & 15], ' ', ' '};
         tables.text[value] = value >= 0x20 && value <= 0x7E ? char(value) : '.';
     }
     return tables;
@@ -51,20 +46,30 @@ constexpr ByteTables byteTables = MakeByteTables();
 // A block from one socket read stays far below 4 GiB, so eight digits always hold its offsets.
 void WriteOffset(char *out, quint32 offset)
 {
-    for (int digit = offsetDigits - 1; digit >= 0; --digit, offset >>= 4)
-        out[digit] = byteTables.hex[offset & 15][1];
+    for (int pair = offsetDigits / 2 - 1; pair >= 0; --pair, offset >>= 8)
+        std::memcpy(out + 2 * pair, byteTables.hex[offset & 0xFF].data(), 2);
+}
+
+char *WriteHexGroup(char *out, const uchar *bytes, int count)
+{
+    for (int index = 0; index < count; ++index, out += 3)
+        std::memcpy(out, byteTables.hex[bytes[index]].data(), 4);
+    return out + 1;
 }
 
 char *WriteDumpLine(char *out, quint32 offset, const uchar *bytes, int count)
 {
-    std::memcpy(out, blanks, barColumn);
     WriteOffset(out, offset);
+    std::memcpy(out + offsetDigits, "  ", 2);
+    char *hex = WriteHexGroup(out + offsetDigits + 2, bytes, qMin(count, 8));
+    if (count > 8)
+        hex = WriteHexGroup(hex, bytes + 8, count - 8);
     char *text = out + barColumn;
+    if (hex < text)
+        std::memset(hex, ' ', size_t(text - hex));
     *text++ = '|';
-    for (int index = 0; index < count; ++index) {
-        std::memcpy(out + HexColumn(index), byteTables.hex[bytes[index]].data(), 2);
+    for (int index = 0; index < count; ++index)
         *text++ = byteTables.text[bytes[index]];
-    }
     std::memcpy(text, "|\r\n", 3);
     return text + 3;
 }
