@@ -1,11 +1,9 @@
+#include "lib/AppendFile.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
 #include "platform/Clock.h"
 
-#include <QFile>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 // The "0000" number format: at least four digits, the sign in front of them.
@@ -14,28 +12,6 @@ QString FormatLogCode(qint16 code)
     const int magnitude = std::abs(static_cast<int>(code));
     const QString digits = QStringLiteral("%1").arg(magnitude, 4, 10, QLatin1Char('0'));
     return code < 0 ? QLatin1Char('-') + digits : digits;
-}
-
-void AppendLine(const QString &path, const QByteArray &line)
-{
-    // Before the log tables are set up the path is empty: the line has nowhere to go.
-    if (path.isEmpty())
-        return;
-    // Open, write, close for each line: nothing is held between events, and the Log folder is
-    // never created here.
-    const int descriptor = ::open(QFile::encodeName(path).constData(),
-                                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (descriptor < 0)
-        return;
-    qsizetype written = 0;
-    while (written < line.size()) {
-        const ssize_t n
-            = ::write(descriptor, line.constData() + written, size_t(line.size() - written));
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    ::close(descriptor);
 }
 } // namespace
 
@@ -75,6 +51,6 @@ void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp
         const QString line = FormatLogCode(code == 0 ? qint16(1001) : code) + QLatin1Char(' ')
             + stamp + QLatin1Char(' ') + strHostName + QLatin1Char(' ') + message
             + QLatin1String("\r\n");
-        AppendLine(strLogFile[static_cast<std::size_t>(toolIndex)], line.toUtf8());
+        AppendWhole(strLogFile[static_cast<std::size_t>(toolIndex)], line.toUtf8());
     } catch (...) { }
 }

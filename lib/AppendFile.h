@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Appends bytes to the file with one open, write and close, creating the file but never its
+// folder. Whole or not at all: when the write stops short (disk full, size limit) the file is cut
+// back to its previous length. False when nothing was appended; an empty path is such a case.
+bool AppendWhole(const QString &path, const QByteArray &bytes);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+enum class CaptureDirection { Received, Sent };
+
+// One block as the capture file keeps it, UTF-8 with CR LF: a header line
+// "<timestamp> <受信|送信> <count>バイト <peer>", then every byte in the layout of `hexdump -Cv`
+// with uppercase hex digits, ending with the offset line that holds the count (no dump for no
+// bytes, as hexdump prints none).
+QByteArray FormatCaptureBlock(const QString &timestamp, CaptureDirection direction,
+                              const QByteArray &bytes, const QString &peer);
+
+// "address:port"; an IPv6 address goes in brackets so that its colons stay apart from the port.
+QString FormatPeer(const QString &address, quint16 port);
+
+// The tool's capture file, "<tool name>Data.txt" beside its log file; empty before the log tables
+// are set up.
+QString CaptureFilePath(qint16 toolIndex);
+
+// Appends one block to the tool's capture file, whole or not at all, then rotates the file with
+// the log's limits. An empty timestamp means now. A failed append is swallowed and the folder is
+// never created; a refused rotation throws RuntimeError, as RotateLog does.
+void CaptureBlock(qint16 toolIndex, CaptureDirection direction, const QByteArray &bytes,
+                  const QString &peer, const QString &timestamp = {});
+
+// Capture is on when [Maintenance] CaptureData reads exactly "1"; anything else is off, silently.
+bool ReadCaptureSetting(const QString &iniFile);
+// Writes CaptureData as "1" or "0"; false when the settings file could not be replaced.
+bool WriteCaptureSetting(const QString &iniFile, bool on);

@@ -1,0 +1,197 @@
+#include "lib/AppendFile.h"
+#include "lib/DataCapture.h"
+#include "lib/modFileIO.h"
+#include "lib/modLogging.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+const QString stamp = QStringLiteral("26/12/07 16:31:11.4");
+
+// count bytes counting up from first, wrapping after 0xFF.
+QByteArray Counting(int count, int first = 0)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (int index = 0; index < count; ++index)
+        bytes[index] = char(first + index);
+    return bytes;
+}
+} // namespace
+
+class tst_DataCapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dumpLayout_data();
+    void dumpLayout();
+    void setting_data();
+    void setting();
+    void rotation_data();
+    void rotation();
+    void wholeOrNothing_data();
+    void wholeOrNothing();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_DataCapture::dumpLayout_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<QString>("lastLine");
+
+    QTest::newRow("0") << QByteArray() << 0 << QString();
+    QTest::newRow("1") << QByteArray("A") << 2
+                       << "00000000  41                                                |A|";
+    QTest::newRow("15")
+        << Counting(15, 0x30) << 2
+        << "00000000  30 31 32 33 34 35 36 37  38 39 3A 3B 3C 3D 3E     |0123456789:;<=>|";
+    QTest::newRow("16")
+        << Counting(16, 0x30) << 2
+        << "00000000  30 31 32 33 34 35 36 37  38 39 3A 3B 3C 3D 3E 3F  |0123456789:;<=>?|";
+    QTest::newRow("17") << Counting(17, 0x30) << 3
+                        << "00000010  40                                                |@|";
+    QTest::newRow("2048")
+        << Counting(2048) << 129
+        << "000007F0  F0 F1 F2 F3 F4 F5 F6 F7  F8 F9 FA FB FC FD FE FF  |................|";
+    QTest::newRow("3000") << Counting(3000) << 189
+                          << "00000BB0  B0 B1 B2 B3 B4 B5 B6 B7  "
+                             "                         |........|";
+    // The edges of the printable range.
+    QTest::newRow("0x18-0x27")
+        << Counting(16, 0x18) << 2
+        << "00000000  18 19 1A 1B 1C 1D 1E 1F  20 21 22 23 24 25 26 27  |........ !\"#$%&'|";
+    QTest::newRow("0x78-0x87")
+        << Counting(16, 0x78) << 2
+        << "00000000  78 79 7A 7B 7C 7D 7E 7F  80 81 82 83 84 85 86 87  |xyz{|}~.........|";
+}
+
+void tst_DataCapture::dumpLayout()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, lineCount);
+    QFETCH(QString, lastLine);
+
+    const QString peer = QStringLiteral("127.0.0.1:50123");
+    const QByteArray text = FormatCaptureBlock(stamp, CaptureDirection::Received, bytes, peer);
+    QStringList lines = QString::fromUtf8(text).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.takeFirst(),
+             stamp + " 受信 " + QString::number(bytes.size()) + "バイト " + peer);
+    QCOMPARE(lines.takeLast(), QString());
+    QCOMPARE(lines.size(), lineCount);
+    if (lineCount > 0) {
+        QCOMPARE(lines.at(lineCount - 2), lastLine);
+        QCOMPARE(lines.last(),
+                 QStringLiteral("%1").arg(bytes.size(), 8, 16, QLatin1Char('0')).toUpper());
+    }
+}
+
+void tst_DataCapture::setting_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("on");
+
+    QTest::newRow("1") << QByteArray("CaptureData=1") << true;
+    QTest::newRow("blanks, quotes, lower case") << QByteArray("capturedata = \"1\" ") << true;
+    QTest::newRow("0") << QByteArray("CaptureData=0") << false;
+    QTest::newRow("empty") << QByteArray("CaptureData=") << false;
+    QTest::newRow("text") << QByteArray("CaptureData=on") << false;
+    QTest::newRow("1.0 is not 1") << QByteArray("CaptureData=1.0") << false;
+    QTest::newRow("missing key") << QByteArray("LogGenerations=10") << false;
+    QTest::newRow("no file") << QByteArray() << false;
+}
+
+void tst_DataCapture::setting()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, on);
+
+    const QString ini = m_dir.filePath(QStringLiteral("setting.ini"));
+    QFile::remove(ini);
+    QVERIFY(line.isNull()
+            || AppendWhole(ini, "[Port]\r\nTcpPort=5000\r\n[Maintenance]\r\n" + line));
+    QCOMPARE(ReadCaptureSetting(ini), on);
+
+    // The menu's write takes effect at once and keeps every other key.
+    QVERIFY(WriteCaptureSetting(ini, !on));
+    QCOMPARE(ReadCaptureSetting(ini), !on);
+    QCOMPARE(ReadIniString("Port", "TcpPort", ini), line.isNull() ? "" : "5000");
+    QVERIFY(!WriteCaptureSetting(m_dir.filePath(QStringLiteral("gone/setting.ini")), on));
+}
+
+void tst_DataCapture::rotation_data()
+{
+    QTest::addColumn<qint64>("excess");
+
+    QTest::newRow("exactly the limit stays") << qint64(0);
+    QTest::newRow("one byte over rotates") << qint64(1);
+}
+
+void tst_DataCapture::rotation()
+{
+    QFETCH(qint64, excess);
+
+    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder));
+    InitLogging(folder);
+    const QString capture = CaptureFilePath(1);
+    QCOMPARE(capture, folder + QStringLiteral("/Kiv_TcpRcvData.txt"));
+
+    // The file holds the limit and the excess once the block is in.
+    const QByteArray block = "26/12/07 16:31:11.4 送信 2バイト [::1]:50123\r\n00000000  41 42"
+        + QByteArray(45, ' ') + "|AB|\r\n00000002\r\n";
+    QFile file(capture);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1048576 - block.size() + excess));
+    file.close();
+    intLogMaxSize = 1;
+    intLogGenerations = 3;
+    CaptureBlock(1, CaptureDirection::Sent, "AB", FormatPeer(QStringLiteral("::1"), 50123), stamp);
+
+    QCOMPARE(QFileInfo::exists(capture), excess == 0);
+    QFile written(excess > 0 ? capture + ".1" : capture);
+    QVERIFY(written.open(QIODevice::ReadOnly) && written.seek(written.size() - block.size()));
+    QCOMPARE(written.readAll(), block);
+    QVERIFY(!QFileInfo::exists(strLogFile[1]));
+}
+
+void tst_DataCapture::wholeOrNothing_data()
+{
+    QTest::addColumn<int>("room");
+
+    QTest::newRow("exact fit") << 100;
+    QTest::newRow("cut part way") << 40;
+    QTest::newRow("no room at all") << 0;
+}
+
+void tst_DataCapture::wholeOrNothing()
+{
+    QFETCH(int, room);
+
+    // A file size limit stops the write part way, as a full disk would.
+    const QString path = m_dir.filePath(QStringLiteral("append.txt"));
+    QFile::remove(path);
+    QVERIFY(AppendWhole(path, QByteArray(100, 'b')));
+    rlimit previousLimit {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
+    rlimit smallLimit = previousLimit;
+    smallLimit.rlim_cur = rlim_t(100 + room);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &smallLimit), 0);
+    const bool whole = AppendWhole(path, QByteArray(100, 'a'));
+    setrlimit(RLIMIT_FSIZE, &previousLimit);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(whole, room >= 100);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray(100, 'b') + QByteArray(whole ? 100 : 0, 'a'));
+}
+
+QTEST_GUILESS_MAIN(tst_DataCapture)
+#include "tst_datacapture.moc"
