@@ -1,17 +1,16 @@
 #include "lib/DataCapture.h"
 
 #include "lib/AppendFile.h"
+#include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/core/Clock.h"
+#include "platform/Clock.h"
 
 #include <array>
 #include <cstring>
 
 namespace {
-const QString settingSection = QStringLiteral("Maintenance");
-const QString settingKey = QStringLiteral("CaptureData");
 
 // The layout of one dump line: the offset, two blanks, 16 bytes in two groups of eight, the bar
 // of the text column at column 60 (short lines are padded up to it), CR LF.
@@ -146,11 +145,12 @@ void CaptureBlock(qint16 toolIndex, CaptureDirection direction, const QByteArray
 bool ReadCaptureSetting(const QString &iniFile)
 {
     // Strictly the text the menu writes: no rounding can switch capture on by surprise.
-    return ReadIniString(settingSection, settingKey, iniFile) == QLatin1String("1");
+    return ReadIniString(SettingKeys::maintenanceSection, SettingKeys::captureData, iniFile)
+        == QLatin1String("1");
 }
 
 bool WriteCaptureSetting(const QString &iniFile, bool on)
 {
-    return WriteIniString(settingSection, settingKey, iniFile,
+    return WriteIniString(SettingKeys::maintenanceSection, SettingKeys::captureData, iniFile,
                           on ? QStringLiteral("1") : QStringLiteral("0"));
 }

@@ -10,4 +10,5 @@ inline const QString maintenanceSection = QStringLiteral("Maintenance");
 inline const QString resSetting = QStringLiteral("ResSetting");
 inline const QString logMaxSize = QStringLiteral("LogMaxSize");
 inline const QString logGenerations = QStringLiteral("LogGenerations");
+inline const QString captureData = QStringLiteral("CaptureData");
 } // namespace SettingKeys
