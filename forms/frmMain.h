@@ -1,8 +1,11 @@
 #pragma once
 
+#include "lib/ReceivePath.h"
+
 #include <QMainWindow>
 #include <vector>
 
+class FrameThrottle;
 class HexGrid;
 class Lamp;
 class QAction;
@@ -48,6 +51,8 @@ private slots:
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
     void wscRecv_Close(int index);
     void wscRecv_Error(int index);
+    // Brings lamps, time stamps and grids up to the newest block of the record.
+    void RefreshDisplay();
 
 private:
     void CreateControls();
@@ -88,6 +93,13 @@ private:
 
     // Element 0 listens; element 1, created on the first connection request, carries the peer.
     std::vector<SocketControl *> wscRecv;
+
+    // The window follows the data: the receive path notes each block here, and one refresh a
+    // frame at most shows the newest.
+    ReceiveRecord m_record;
+    quint64 m_shownSerial = 0;
+    quint64 m_shownSentSerial = 0;
+    FrameThrottle *m_display = nullptr;
 
     bool m_loaded = false;
 };

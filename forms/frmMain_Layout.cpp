@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 
 #include "forms/ui/Fonts.h"
+#include "forms/ui/FrameThrottle.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/Twips.h"
@@ -174,6 +175,7 @@ void frmMain::CreateControls()
     tmrNowDateTime->setInterval(500);
 
     CreateSocket(0);
+    m_display = new FrameThrottle([this] { RefreshDisplay(); }, this);
 
     connect(cmdRecvData, &QPushButton::clicked, this, &frmMain::cmdRecvData_Click);
     connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);

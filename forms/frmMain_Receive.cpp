@@ -1,20 +1,16 @@
 #include "forms/Messages.h"
 #include "forms/frmMain.h"
 
-#include "forms/ui/HexGrid.h"
+#include "forms/ui/FrameThrottle.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/MessageBox.h"
-#include "lib/DisplayTime.h"
 #include "lib/ErrorTrap.h"
-#include "lib/HexGridModel.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
-#include "platform/Clock.h"
 #include "platform/SocketControl.h"
 
 #include <QCoreApplication>
-#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -25,13 +21,6 @@ void nameListenAction(QPushButton &button, bool listening)
     const QString caption = listening ? QStringLiteral("受信停止") : QStringLiteral("受信待ち");
     button.setText(caption);
     button.setAccessibleName(caption);
-}
-
-void showBlock(HexGrid &grid, const QByteArray &block)
-{
-    grid.beginFill();
-    SetGridFromByteArray(grid.hexModel(), block);
-    grid.endFill();
 }
 } // namespace
 
@@ -64,6 +53,8 @@ void frmMain::cmdRecvData_Click()
         } else {
             listener.close();
             nameListenAction(*cmdRecvData, false);
+            // The window shows every block noted before the stop, then both lamps go out.
+            RefreshDisplay();
             CtrlLed(*shpSendLed, 0);
             CtrlLed(*shpRecvLed, 0);
         }
@@ -96,30 +87,12 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
             return;
         }
-        SocketControl &connection = *wscRecv.at(1);
-        const QByteArray block = connection.getData(bytesTotal);
-        WriteLog(intToolIndex,
-                 QString::number(block.size()) + QStringLiteral("バイトのデータ受信"));
-        CtrlLed(*shpRecvLed, 1);
-        CtrlLed(*shpSendLed, 0);
-        lblLastRecvDateTimeData->setText(FormatDisplayTime(CurrentDateTime()));
-        showBlock(*fgrdRecvData, block);
-
         // optNothing, or no option at all (the custom option is disabled), sends nothing.
-        if (optRcvData->isChecked()) {
-            const QByteArray response = block;
-            connection.sendData(response);
-            CtrlLed(*shpSendLed, 1);
-            lblLastSentDateTimeData->setText(FormatDisplayTime(CurrentDateTime()));
-            WriteLog(intToolIndex,
-                     QString::number(response.size()) + QStringLiteral("バイトの応答送信"));
-            // Both lines are in the log before the echo can reach the peer; the echo leaves
-            // now, not after the window's next repaint.
-            connection.flush();
-            showBlock(*fgrdSendData, response);
-        }
+        ReceiveBlock(*wscRecv.at(1), bytesTotal, optRcvData->isChecked(), m_record);
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
     });
+    // Whatever the block's fate, the window catches up with what was noted, after the echo left.
+    m_display->request();
 }
 
 void frmMain::wscRecv_Close(int index)

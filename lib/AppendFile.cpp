@@ -3,7 +3,6 @@
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 bool AppendWhole(const QString &path, const QByteArray &bytes)
@@ -15,25 +14,26 @@ bool AppendWhole(const QString &path, const QByteArray &bytes)
                                   O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (descriptor < 0)
         return false;
-    struct stat before
-    {
-    };
-    bool whole = ::fstat(descriptor, &before) == 0;
+    bool whole = true;
     qsizetype written = 0;
-    while (whole && written < bytes.size()) {
+    while (written < bytes.size()) {
         const ssize_t n
             = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
             whole = false;
-        else
-            written += n;
+            break;
+        }
+        written += n;
     }
     if (!whole && written > 0) {
-        // A torn line or block would mislead whoever reads the file: take the part back out.
-        // When even that fails, nothing more can be done.
-        [[maybe_unused]] const int cut = ::ftruncate(descriptor, before.st_size);
+        // A torn line or block would mislead whoever reads the file: take the part back out. The
+        // appended part ends where the file now ends. When even that fails, nothing more can be
+        // done.
+        const off_t end = ::lseek(descriptor, 0, SEEK_CUR);
+        if (end >= written) [[maybe_unused]]
+            const int cut = ::ftruncate(descriptor, end - written);
     }
     ::close(descriptor);
     return whole;

@@ -29,6 +29,9 @@ void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp
 
 // The log line's timestamp for a given local time: YY/MM/DD HH:MM:SS.t (19 characters).
 QString FormatLogTimestamp(const QDateTime &time);
+// The same text for a moment in milliseconds since the epoch, appended to line: the log's own,
+// cheap way for a line per block.
+void AppendLogTimestamp(QByteArray &line, qint64 msecsSinceEpoch);
 
 QString ZeroPad2(qint16 value);
 QString TenthsDigit(qint16 value);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 constexpr qint16 defaultSizeLimitMiB = 3;
@@ -45,11 +46,13 @@ void RotateLog(const QString &liveFile, qint16 &sizeLimitMiB, qint16 &generation
     if (generations < 1)
         generations = defaultGenerations;
 
-    if (!IsRegularFile(liveFile))
+    // One stat when no rotation is due: this runs after every block.
+    struct stat live;
+    if (::stat(QFile::encodeName(liveFile).constData(), &live) != 0 || !S_ISREG(live.st_mode))
         return;
     // 64 bits: every positive 16-bit limit, up to 32767 MiB, fits.
     const qint64 byteLimit = qint64(sizeLimitMiB) * 1024 * 1024;
-    if (QFileInfo(liveFile).size() <= byteLimit)
+    if (qint64(live.st_size) <= byteLimit)
         return;
 
     // With a count of 1 the only generation kept is .1, which the live file then replaces.

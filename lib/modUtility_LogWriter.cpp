@@ -4,14 +4,46 @@
 #include "platform/Clock.h"
 
 #include <cstdlib>
+#include <limits>
 
 namespace {
 // The "0000" number format: at least four digits, the sign in front of them.
-QString FormatLogCode(qint16 code)
+QByteArray FormatLogCode(qint16 code)
 {
     const int magnitude = std::abs(static_cast<int>(code));
-    const QString digits = QStringLiteral("%1").arg(magnitude, 4, 10, QLatin1Char('0'));
-    return code < 0 ? QLatin1Char('-') + digits : digits;
+    const QByteArray digits = QByteArray::number(magnitude).rightJustified(4, '0');
+    return code < 0 ? '-' + digits : digits;
+}
+
+} // namespace
+
+void AppendLogTimestamp(QByteArray &line, qint64 msecsSinceEpoch)
+{
+    // Local time is worked out once a second; within the second only the tenths digit changes.
+    static qint64 cachedSecond = std::numeric_limits<qint64>::min();
+    static QByteArray cachedPrefix; // "YY/MM/DD HH:MM:SS."
+    const qint64 second
+        = msecsSinceEpoch >= 0 ? msecsSinceEpoch / 1000 : (msecsSinceEpoch - 999) / 1000;
+    if (second != cachedSecond) {
+        const QString stamp = FormatLogTimestamp(QDateTime::fromMSecsSinceEpoch(second * 1000));
+        cachedPrefix = stamp.left(stamp.size() - 1).toLatin1();
+        cachedSecond = second;
+    }
+    line += cachedPrefix;
+    line += char('0' + (msecsSinceEpoch - second * 1000) / 100);
+}
+
+namespace {
+// The host name's UTF-8 form, converted again only when the name changes.
+const QByteArray &HostNameUtf8()
+{
+    static QString cachedName;
+    static QByteArray cachedUtf8;
+    if (cachedName != strHostName) {
+        cachedName = strHostName;
+        cachedUtf8 = strHostName.toUtf8();
+    }
+    return cachedUtf8;
 }
 } // namespace
 
@@ -46,11 +78,22 @@ void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp
     try {
         if (toolIndex < 0 || toolIndex >= static_cast<qint16>(strLogFile.size()))
             return;
-        const QString stamp
-            = timestamp.isEmpty() ? FormatLogTimestamp(CurrentDateTime()) : timestamp;
-        const QString line = FormatLogCode(code == 0 ? qint16(1001) : code) + QLatin1Char(' ')
-            + stamp + QLatin1Char(' ') + strHostName + QLatin1Char(' ') + message
-            + QLatin1String("\r\n");
-        AppendWhole(strLogFile[static_cast<std::size_t>(toolIndex)], line.toUtf8());
+        // Built in one buffer: a line is written for every block, so it costs what the kernel does.
+        static const QByteArray defaultCode = FormatLogCode(1001);
+        const QByteArray &host = HostNameUtf8();
+        QByteArray line;
+        line.reserve(32 + host.size() + message.size() * 3 + timestamp.size() * 3);
+        line += code == 0 ? defaultCode : FormatLogCode(code);
+        line += ' ';
+        if (timestamp.isEmpty())
+            AppendLogTimestamp(line, CurrentMSecsSinceEpoch());
+        else
+            line += timestamp.toUtf8();
+        line += ' ';
+        line += host;
+        line += ' ';
+        line += message.toUtf8();
+        line += "\r\n";
+        AppendWhole(strLogFile[static_cast<std::size_t>(toolIndex)], line);
     } catch (...) { }
 }

@@ -7,3 +7,10 @@ inline QDateTime CurrentDateTime()
 {
     return QDateTime::currentDateTime();
 }
+
+// The same moment as milliseconds since the epoch: cheap enough to take for every block; turned
+// into local time only when shown.
+inline qint64 CurrentMSecsSinceEpoch()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}

@@ -99,6 +99,7 @@ void PolishTest::normalUsePrintsNoWarning()
         client.send(block);
         QVERIFY(client.waitForReceived(block.size()));
     }
+    QTRY_COMPARE(Ctl<HexGrid>(form, "fgrdSendData")->hexModel().bytes(), QByteArray("12"));
 
     // Copy from each grid, as a user would, and point at a cell for its tooltip.
     for (HexGrid *grid : {Ctl<HexGrid>(form, "fgrdRecvData"), Ctl<HexGrid>(form, "fgrdSendData")}) {

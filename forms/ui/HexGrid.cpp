@@ -126,25 +126,6 @@ HexGrid::HexGrid(QWidget *parent) : QTableView(parent), m_model(new HexGridModel
     connect(m_copyAction, &QAction::triggered, this, &HexGrid::copy);
     addAction(m_copyAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-
-    m_repaintTimer.setSingleShot(true);
-    connect(&m_repaintTimer, &QTimer::timeout, this, [this] {
-        setUpdatesEnabled(true);
-        m_sinceRepaint.start();
-    });
-}
-
-void HexGrid::beginFill()
-{
-    setUpdatesEnabled(false);
-}
-
-void HexGrid::endFill()
-{
-    if (m_repaintTimer.isActive())
-        return; // the repaint already due shows this fill too
-    const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.elapsed() : repaintInterval;
-    m_repaintTimer.start(int(qMax<qint64>(0, repaintInterval - since)));
 }
 
 void HexGrid::copy()

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QTableView>
-#include <QTimer>
 
 class HexGridModel;
 class QAction;
@@ -23,13 +21,6 @@ public:
     // Puts the selected cells (the whole block when none is selected) on the clipboard.
     void copy();
 
-    // Bracket each fill of the model. The grid repaints after a fill; while fills follow each
-    // other faster than repaintInterval, it repaints at most once an interval, always ending on
-    // the latest block, so a fast peer is not held up by drawing blocks nobody can read.
-    static constexpr int repaintInterval = 40;
-    void beginFill();
-    void endFill();
-
 protected:
     void changeEvent(QEvent *event) override;
 
@@ -38,6 +29,4 @@ private:
 
     HexGridModel *m_model = nullptr;
     QAction *m_copyAction = nullptr;
-    QElapsedTimer m_sinceRepaint;
-    QTimer m_repaintTimer;
 };

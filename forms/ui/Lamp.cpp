@@ -12,19 +12,7 @@ void Lamp::setFillColor(quint32 color)
     if (color == m_fillColor)
         return;
     m_fillColor = color;
-    // Repaint only if the colour still differs once the handler that changed it has returned:
-    // off and green again within one block (the send lamp) needs no repaint.
-    if (!m_checkPending) {
-        m_checkPending = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_checkPending = false;
-                if (m_fillColor != m_paintedColor)
-                    update();
-            },
-            Qt::QueuedConnection);
-    }
+    update();
     emit fillColorChanged(color);
 }
 
@@ -40,7 +28,6 @@ QSize Lamp::sizeHint() const
 
 void Lamp::paintEvent(QPaintEvent *)
 {
-    m_paintedColor = m_fillColor;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // The outline is a whole number of device pixels and the circle's box lies on device pixel

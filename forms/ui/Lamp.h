@@ -26,6 +26,4 @@ protected:
 
 private:
     quint32 m_fillColor = 0;
-    quint32 m_paintedColor = 0xFFFFFFFF; // none yet
-    bool m_checkPending = false;
 };

@@ -1,0 +1,30 @@
+#include "lib/ReceivePath.h"
+
+#include "lib/modUtility.h"
+#include "platform/Clock.h"
+#include "platform/SocketControl.h"
+
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, bool echo, ReceiveRecord &record)
+{
+    const QByteArray block = connection.getData(bytesTotal);
+    const qint64 receivedAt = CurrentMSecsSinceEpoch();
+    // The receive line is in the log before the peer can have its echo.
+    WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトのデータ受信"));
+    ++record.serial;
+    record.received = block;
+    record.receivedAtMs = receivedAt;
+    ++record.blocksReceived;
+    record.bytesReceived += block.size();
+    if (!echo)
+        return;
+
+    connection.sendData(block);
+    connection.flush();
+    const qint64 sentAt = CurrentMSecsSinceEpoch();
+    WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトの応答送信"));
+    record.sent = block;
+    record.sentAtMs = sentAt;
+    record.sentSerial = record.serial;
+    ++record.blocksSent;
+    record.bytesSent += block.size();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+
+class SocketControl;
+
+// What the per-block path leaves for the window: the newest blocks with their times and serials
+// (the newest was echoed when the two serials agree), and the counts since listening started. The
+// window reads it when it catches up; nothing here waits for the window.
+struct ReceiveRecord
+{
+    quint64 serial = 0; // one more for every block read
+    QByteArray received;
+    qint64 receivedAtMs = 0; // milliseconds since the epoch
+    QByteArray sent;
+    qint64 sentAtMs = 0;
+    quint64 sentSerial = 0; // the serial of the newest block echoed
+    qint64 blocksReceived = 0;
+    qint64 bytesReceived = 0;
+    qint64 blocksSent = 0;
+    qint64 bytesSent = 0;
+};
+
+// One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,
+// hands the echo to the kernel at once when echo is on, logs the response line, and notes it all
+// in the record. The log's size is the caller's to check afterwards. Throws RuntimeError as the
+// socket does.
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, bool echo, ReceiveRecord &record);
