@@ -42,6 +42,12 @@ void frmMain::ConnectSocket(SocketControl *socket)
     connect(socket, &SocketControl::closed, this, &frmMain::wscRecv_Close);
     connect(socket, &SocketControl::socketError, this,
             [this](int index, int, const QString &) { wscRecv_Error(index); });
+    // Every echo line claimed bytes for the wire; the ones that never went are owned up to.
+    connect(socket, &SocketControl::echoDropped, this, [](int, qint64 bytes) {
+        WriteLog(intToolIndex,
+                 QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes)
+                     + QStringLiteral("(wscRecv_Close)"));
+    });
 }
 
 void frmMain::cmdRecvData_Click()
@@ -87,6 +93,8 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
         // A lone byte counts as an error; it stays waiting and comes with the next block.
         if (bytesTotal <= 1) {
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
+            // Lone bytes grow the log too: it keeps its size limit whatever peers send.
+            RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
             return;
         }
         SocketControl &connection = *wscRecv.at(1);

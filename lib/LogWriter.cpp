@@ -27,6 +27,7 @@ void AppendLine(const QString &path, const QByteArray &line)
                                   O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (descriptor < 0)
         return;
+    const off_t lengthBefore = ::lseek(descriptor, 0, SEEK_END);
     qsizetype written = 0;
     while (written < line.size()) {
         const ssize_t n
@@ -35,6 +36,9 @@ void AppendLine(const QString &path, const QByteArray &line)
             break;
         written += n;
     }
+    // A line is in the file whole or not at all: a torn line would glue the next one onto it.
+    if (written < line.size() && written > 0 && lengthBefore >= 0)
+        static_cast<void>(::ftruncate(descriptor, lengthBefore));
     ::close(descriptor);
 }
 } // namespace

@@ -7,11 +7,13 @@
 
 #include "forms/frmMain.h"
 #include "lib/HexGridModel.h"
+#include "platform/core/PeerConnection.h"
 #include "platform/core/SocketControl.h"
 #include "platform/ui/HexGrid.h"
 
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <sys/socket.h>
@@ -26,6 +28,16 @@ QByteArray payload(int cycle)
         byte = char(generator.bounded(256));
     return bytes;
 }
+
+QByteArray patternBytes(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(quint32(size)).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+const QRegularExpression dropLine(
+    QStringLiteral("^送信できなかった応答データ(\\d+)バイトを破棄しました。\\(wscRecv_Close\\)$"));
 } // namespace
 
 // The real window in echo mode under sustained traffic and many short-lived peers.
@@ -40,6 +52,10 @@ private slots:
     void longStreamIsEchoedByteExact();
     void replacedPeersLeakNothing();
     void replacedPeersThatNeverReadDoNotPileUp();
+    void halfClosingPeerGetsEveryEchoByte_data();
+    void halfClosingPeerGetsEveryEchoByte();
+    void peerResetWithEchoQueuedLeavesOneDropLine();
+    void replacedPeerGetsItsQueuedEcho();
 
 private:
     std::unique_ptr<ListeningWindow> m_window;
@@ -145,8 +161,8 @@ void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
     // Echo bytes the window's sockets hold, for the current peer and for replaced ones alike.
     const auto heldBytes = [this] {
         qint64 bytes = 0;
-        for (const QTcpSocket *socket : m_form->findChildren<QTcpSocket *>())
-            bytes += socket->bytesToWrite() + socket->bytesAvailable();
+        for (const PeerConnection *connection : m_form->findChildren<PeerConnection *>())
+            bytes += connection->bytesToWrite() + connection->bytesAvailable();
         return bytes;
     };
     constexpr int peers = 8;
@@ -173,6 +189,83 @@ void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
     qInfo("at most %lld bytes held for %d peers that never read", mostHeld, peers);
     QVERIFY2(mostHeld <= 2 * SocketControl::maxSendBacklog + 1024 * 1024,
              qPrintable(QString::number(mostHeld)));
+}
+
+void ReliabilityEchoTest::halfClosingPeerGetsEveryEchoByte_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("a block, then the end") << qint64(3000);
+    QTest::newRow("more echo queued than the backlog") << 2 * SocketControl::maxSendBacklog;
+}
+
+void ReliabilityEchoTest::halfClosingPeerGetsEveryEchoByte()
+{
+    QFETCH(qint64, size);
+    const QByteArray bytes = patternBytes(size);
+    LoopbackClient peer;
+    QVERIFY(peer.connectTo(m_port));
+    // As `nc -N` does: send everything, say so, then read until the end.
+    peer.setReading(false);
+    peer.send(bytes);
+    QVERIFY(WaitUntil([&] { return peer.socket().bytesToWrite() == 0; }, 60000));
+    QCOMPARE(::shutdown(int(peer.socket().socketDescriptor()), SHUT_WR), 0);
+    peer.setReading(true);
+    QVERIFY(peer.waitForReceived(bytes.size(), 60000));
+    QVERIFY(peer.waitForDisconnected());
+    QVERIFY(peer.received == bytes);
+    QCOMPARE(LoggedEchoBytes(m_folder->logMessages()), size);
+}
+
+void ReliabilityEchoTest::peerResetWithEchoQueuedLeavesOneDropLine()
+{
+    LoopbackClient peer;
+    QVERIFY(peer.connectTo(m_port));
+    peer.setReading(false);
+    peer.send(patternBytes(2 * SocketControl::maxSendBacklog));
+    QVERIFY(WaitUntil(
+        [&] { return m_form->wscRecv.size() > 1 && m_form->wscRecv[1]->bytesToSend() > 0; }));
+    const linger resetOnClose {1, 0};
+    QCOMPARE(::setsockopt(int(peer.socket().socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                          &resetOnClose, sizeof resetOnClose),
+             0);
+    peer.socket().abort();
+    QVERIFY(WaitUntil([&] { return !m_folder->logMessages().filter(dropLine).isEmpty(); }));
+
+    // The tool serves the next peer; the reset peer left one line, for bytes the log claimed.
+    LoopbackClient next;
+    QVERIFY(next.connectTo(m_port));
+    next.send("after");
+    QVERIFY(next.waitForReceived(5));
+    QStringList messages = m_folder->logMessages();
+    const QStringList drops = messages.filter(dropLine);
+    QCOMPARE(drops.size(), 1);
+    messages.removeAll(drops.first());
+    const qint64 dropped = dropLine.match(drops.first()).captured(1).toLongLong();
+    QVERIFY2(dropped > 0 && dropped <= LoggedEchoBytes(messages), qPrintable(drops.first()));
+}
+
+void ReliabilityEchoTest::replacedPeerGetsItsQueuedEcho()
+{
+    // No more than the backlog, so that the tool reads all of it (a close with unread bytes
+    // would be a reset); the peer reads nothing until it has been replaced.
+    const QByteArray bytes = patternBytes(SocketControl::maxSendBacklog);
+    LoopbackClient first;
+    QVERIFY(first.connectTo(m_port));
+    first.setReading(false);
+    first.socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+    first.send(bytes);
+    QVERIFY(WaitUntil([&] {
+        return LoggedEchoBytes(m_folder->logMessages()) == bytes.size()
+            && m_form->wscRecv[1]->bytesToSend() > 0;
+    }));
+
+    LoopbackClient second;
+    QVERIFY(second.connectTo(m_port));
+    first.setReading(true);
+    QVERIFY(first.waitForReceived(bytes.size(), 30000));
+    QVERIFY(first.waitForDisconnected());
+    QVERIFY(first.received == bytes);
+    QVERIFY(m_folder->logMessages().filter(dropLine).isEmpty());
 }
 
 QTEST_MAIN(ReliabilityEchoTest)
