@@ -191,7 +191,7 @@ void tst_ReadSetting::notARegularFileReadsAsUnreadable()
     frmMain form;
     QElapsedTimer clock;
     clock.start();
-    ::alarm(20); // a reader stuck for good ends the test instead of hanging it
+    ::alarm(3); // a reader stuck for good ends the test instead of hanging it
     form.ReadSetting(folder.settingsFile());
     ::alarm(0);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
