@@ -40,6 +40,12 @@ void frmMain::ConnectSocket(SocketControl *socket)
     connect(socket, &SocketControl::closed, this, &frmMain::wscRecv_Close);
     connect(socket, &SocketControl::socketError, this,
             [this](int index, int, const QString &) { wscRecv_Error(index); });
+    // Every echo line claimed bytes for the wire; the ones that never went are owned up to.
+    connect(socket, &SocketControl::echoDropped, this, [](int, qint64 bytes) {
+        WriteLog(intToolIndex,
+                 QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes)
+                     + QStringLiteral("(wscRecv_Close)"));
+    });
 }
 
 void frmMain::cmdRecvData_Click()
@@ -83,12 +89,12 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
 {
     TrapErrors("(wscRecv_DataArrival)", [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
-        if (bytesTotal <= 1) {
-            WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
-            return;
-        }
         // optNothing, or no option at all (the custom option is disabled), sends nothing.
-        ReceiveBlock(*wscRecv.at(1), bytesTotal, optRcvData->isChecked(), m_record);
+        if (bytesTotal <= 1)
+            WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
+        else
+            ReceiveBlock(*wscRecv.at(1), bytesTotal, optRcvData->isChecked(), m_record);
+        // After lone bytes too: the log keeps its size limit whatever peers send.
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
     });
     // Whatever the block's fate, the window catches up with what was noted, after the echo left.

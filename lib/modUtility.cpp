@@ -13,6 +13,11 @@ QString strLogDir;
 qint16 intToolIndex = 0;
 std::array<QString, 10> strSettingFile;
 
+namespace {
+const QString tempNotEmptied = QStringLiteral(
+    "Tempフォルダがプログラムフォルダ内の実フォルダではないため、空にしませんでした。");
+} // namespace
+
 bool InitApplication(qint16 toolIndex, bool (*setDefine)())
 {
     // The caller logs the failure: before InitLogging there is no log file to write to anyway.
@@ -24,7 +29,11 @@ bool InitApplication(qint16 toolIndex, bool (*setDefine)())
         InitLogging(strLogDir);
         EnsureFolder(strConfigDir);
         EnsureFolder(strTempDir);
-        ClearFolder(strTempDir, 1);
+        // Emptying follows no link: a Temp linked elsewhere would empty somebody else's folder.
+        if (IsOwnSubfolder(strTempDir))
+            ClearFolder(strTempDir, 1);
+        else
+            WriteLog(intToolIndex, tempNotEmptied);
         return true;
     } catch (const RuntimeError &) {
     } catch (const std::bad_alloc &) { }

@@ -12,7 +12,8 @@ extern qint16 intToolIndex;
 extern std::array<QString, 10> strSettingFile;
 
 // Fills the record (through the tool's own setDefine), creates Log, Config and Temp,
-// sets up the log tables and empties Temp. False on any failure, with nothing logged.
+// sets up the log tables and empties Temp (a Temp that is not a real folder of the program folder
+// is left alone, with a log line). False on any failure, with nothing logged.
 bool InitApplication(qint16 toolIndex, bool (*setDefine)());
 
 // Creates the folder when nothing of that name exists. Throws RuntimeError on failure.
@@ -21,6 +22,10 @@ void EnsureFolder(const QString &path);
 // Deletes every file directly inside path (sub-folders stay); with keepFolder other than 1 also
 // removes the folder. Always true; an error ends it early and is swallowed.
 bool ClearFolder(const QString &path, quint8 keepFolder);
+
+// True when path is a real folder of its own inside its parent: not a symbolic link, and not the
+// parent itself seen through a mount.
+bool IsOwnSubfolder(const QString &path);
 
 // Appends "<code> <timestamp> <host> <message>" + CR LF to the tool's log file.
 // Code 0 means 1001, an empty timestamp means now. Every failure is swallowed.

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 void EnsureFolder(const QString &path)
 {
     // A file of that name counts as present too; creating over it would fail anyway.
@@ -35,4 +37,18 @@ bool ClearFolder(const QString &path, quint8 keepFolder)
             QDir().rmdir(path);
     } catch (...) { }
     return true;
+}
+
+bool IsOwnSubfolder(const QString &path)
+{
+    // A link is never followed: what it points to, even the parent itself, belongs elsewhere.
+    struct stat own
+    {
+    };
+    struct stat parent
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &own) == 0 && S_ISDIR(own.st_mode)
+        && ::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &parent) == 0
+        && (own.st_dev != parent.st_dev || own.st_ino != parent.st_ino);
 }

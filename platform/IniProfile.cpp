@@ -4,6 +4,11 @@
 #include <QList>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QByteArray utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
@@ -153,14 +158,36 @@ QByteArray withValue(const QByteArray &data, const QByteArray &section, const QB
     }
     return result + '[' + section + ']' + eol + keyLine + eol;
 }
+
+enum class FileRead { Missing, Read, Unreadable };
+
+// Reads a regular file only, and never waits to open one: a FIFO would block the opening and a
+// device such as /dev/zero never ends, so anything but a regular file counts as unreadable.
+FileRead readRegularFile(const QString &file, QByteArray &data)
+{
+    const int descriptor
+        = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    struct stat status
+    {
+    };
+    QFile input;
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)
+        || !input.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return FileRead::Unreadable;
+    }
+    data = input.readAll();
+    return input.error() == QFileDevice::NoError ? FileRead::Read : FileRead::Unreadable;
+}
 } // namespace
 
 QByteArray ReadProfileString(const QByteArray &section, const QByteArray &key, const QString &file)
 {
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (readRegularFile(file, data) != FileRead::Read)
         return {};
-    const QByteArray data = input.readAll();
     const QList<Line> lines = splitLines(data);
     const Location location = locate(data, lines, section, key);
     if (location.keyLine < 0)
@@ -171,17 +198,10 @@ QByteArray ReadProfileString(const QByteArray &section, const QByteArray &key, c
 bool WriteProfileString(const QByteArray &section, const QByteArray &key, const QByteArray &value,
                         const QString &file)
 {
+    // A file that exists but cannot be read must not be replaced by one without its lines.
     QByteArray data;
-    QFile input(file);
-    if (input.exists()) {
-        // A file that exists but cannot be read must not be replaced by one without its lines.
-        if (!input.open(QIODevice::ReadOnly))
-            return false;
-        data = input.readAll();
-        if (input.error() != QFileDevice::NoError)
-            return false;
-        input.close();
-    }
+    if (readRegularFile(file, data) == FileRead::Unreadable)
+        return false;
 
     const QByteArray content = withValue(data, section, key, value);
     QSaveFile output(file);

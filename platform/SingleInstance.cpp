@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
-#include <QCoreApplication>
+#include "platform/ProgramFolder.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -15,8 +16,8 @@ bool acquire()
     static int lockDescriptor = -1;
     if (lockDescriptor >= 0)
         return true;
-    const QByteArray executable = QFile::encodeName(QCoreApplication::applicationFilePath());
-    const int descriptor = ::open(executable.constData(), O_RDONLY | O_CLOEXEC);
+    const QByteArray folder = QFile::encodeName(ProgramFolder());
+    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
         return true; // Nothing to lock on: better to run than to refuse every start.
     if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {

@@ -2,19 +2,16 @@
 
 #include "platform/RuntimeError.h"
 
+#include "platform/PeerConnection.h"
+
 #include <QSet>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
-// Received bytes held in memory before the socket stops taking more from the kernel.
-constexpr qint64 readChunk = 256 * 1024;
-// How long a replaced connection may keep flushing its last echoes before it is cut.
-constexpr int lingerMilliseconds = 10000;
-
 // Connection requests announced but not yet taken over by an accept.
 QSet<qintptr> &pendingRequests()
 {
@@ -22,29 +19,84 @@ QSet<qintptr> &pendingRequests()
     return requests;
 }
 
-void discard(QTcpSocket *socket)
-{
-    socket->abort();
-    socket->deleteLater();
-}
-
+// Every description that can reach the log is Japanese; the system's own text follows only
+// where the kind alone says too little.
 QString describe(QAbstractSocket::SocketError error, const QString &systemText)
 {
     switch (error) {
-    case QAbstractSocket::AddressInUseError:
-        return QStringLiteral("アドレスは既に使用されています。");
-    case QAbstractSocket::SocketAccessError:
-        return QStringLiteral("アクセスが拒否されました。");
-    case QAbstractSocket::SocketAddressNotAvailableError:
-        return QStringLiteral("要求されたアドレスは使用できません。");
     case QAbstractSocket::ConnectionRefusedError:
         return QStringLiteral("接続が拒否されました。");
-    case QAbstractSocket::NetworkError:
-        return QStringLiteral("ネットワークエラーが発生しました。");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("接続先が接続を閉じました。");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("接続先が見つかりません。");
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("アクセスが拒否されました。");
     case QAbstractSocket::SocketResourceError:
         return QStringLiteral("ソケットの資源が不足しています。");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("ソケットの操作がタイムアウトしました。");
+    case QAbstractSocket::DatagramTooLargeError:
+        return QStringLiteral("データグラムが大きすぎます。");
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("ネットワークエラーが発生しました。");
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("アドレスは既に使用されています。");
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return QStringLiteral("要求されたアドレスは使用できません。");
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return QStringLiteral("この操作はサポートされていません。");
+    case QAbstractSocket::UnfinishedSocketOperationError:
+        return QStringLiteral("前の操作が終わっていません。");
+    case QAbstractSocket::ProxyAuthenticationRequiredError:
+        return QStringLiteral("プロキシの認証が必要です。");
+    case QAbstractSocket::SslHandshakeFailedError:
+        return QStringLiteral("SSLのハンドシェイクに失敗しました。");
+    case QAbstractSocket::ProxyConnectionRefusedError:
+        return QStringLiteral("プロキシへの接続が拒否されました。");
+    case QAbstractSocket::ProxyConnectionClosedError:
+        return QStringLiteral("プロキシとの接続が切れました。");
+    case QAbstractSocket::ProxyConnectionTimeoutError:
+        return QStringLiteral("プロキシへの接続がタイムアウトしました。");
+    case QAbstractSocket::ProxyNotFoundError:
+        return QStringLiteral("プロキシが見つかりません。");
+    case QAbstractSocket::ProxyProtocolError:
+        return QStringLiteral("プロキシとの通信に失敗しました。");
+    case QAbstractSocket::OperationError:
+        return QStringLiteral("ソケットの状態が不正なため操作できません。");
+    case QAbstractSocket::SslInternalError:
+        return QStringLiteral("SSLの内部エラーが発生しました。");
+    case QAbstractSocket::SslInvalidUserDataError:
+        return QStringLiteral("SSLのデータが不正です。");
+    case QAbstractSocket::TemporaryError:
+        return QStringLiteral("一時的なエラーが発生しました。");
+    case QAbstractSocket::UnknownSocketError:
+        break;
+    }
+    const QString unknown = QStringLiteral("ソケットエラーが発生しました。");
+    return systemText.isEmpty() ? unknown : unknown + QStringLiteral("(%1)").arg(systemText);
+}
+
+// The kind of socket error an errno from a connection stands for.
+QAbstractSocket::SocketError kindOf(int error)
+{
+    switch (error) {
+    case ECONNRESET:
+    case EPIPE:
+        return QAbstractSocket::RemoteHostClosedError;
+    case ETIMEDOUT:
+        return QAbstractSocket::SocketTimeoutError;
+    case ENETDOWN:
+    case ENETUNREACH:
+    case ENETRESET:
+    case EHOSTUNREACH:
+    case ECONNABORTED:
+        return QAbstractSocket::NetworkError;
+    case ENOMEM:
+    case ENOBUFS:
+        return QAbstractSocket::SocketResourceError;
     default:
-        return QStringLiteral("ソケットエラーが発生しました。(%1)").arg(systemText);
+        return QAbstractSocket::UnknownSocketError;
     }
 }
 } // namespace
@@ -68,6 +120,8 @@ SocketControl::SocketControl(int index, QObject *parent) : QObject(parent), m_in
 
 SocketControl::~SocketControl()
 {
+    // Going away with the window: nobody is left to hear of anything dropped.
+    blockSignals(true);
     close();
 }
 
@@ -75,13 +129,11 @@ int SocketControl::state() const
 {
     if (m_server)
         return sckListening;
-    if (!m_socket)
+    if (!m_connection)
         return sckClosed;
     if (m_failed)
         return sckError;
-    if (m_socket->state() == QAbstractSocket::ConnectedState)
-        return sckConnected;
-    return sckClosing;
+    return m_connection->peerFinished() ? sckClosing : sckConnected;
 }
 
 void SocketControl::setLocalPort(qint32 port)
@@ -129,54 +181,49 @@ void SocketControl::accept(qintptr requestId)
         throw RuntimeError(ErrorText::wrongSocketState);
     if (!pendingRequests().remove(requestId))
         throw RuntimeError(ErrorText::invalidArgument);
-    auto *socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(requestId)) {
-        ::close(int(requestId));
-        const QString description = describe(socket->error(), socket->errorString());
-        delete socket;
-        throw RuntimeError(description);
-    }
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket->setReadBufferSize(readChunk);
-    connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
-    connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
-    connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
-    connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
-    m_socket = socket;
+    auto *connection = new PeerConnection(int(requestId), this);
+    connect(connection, &PeerConnection::readyRead, this, &SocketControl::onReadyRead);
+    connect(connection, &PeerConnection::finishedSending, this, &SocketControl::onReadyRead);
+    connect(connection, &PeerConnection::bytesWritten, this, &SocketControl::onBytesWritten);
+    connect(connection, &PeerConnection::errorOccurred, this, &SocketControl::onConnectionError);
+    m_connection = connection;
+    m_announced = 0;
     m_failed = false;
     m_arrivalHeldBack = false;
+    m_closeAnnounced = false;
 }
 
 qint64 SocketControl::bytesReceived() const
 {
-    return m_socket ? m_socket->bytesAvailable() : 0;
+    return m_connection ? m_connection->bytesAvailable() : 0;
 }
 
 QByteArray SocketControl::getData(qint64 maxLength)
 {
-    if (!m_socket)
+    if (!m_connection)
         throw RuntimeError(ErrorText::wrongSocketState);
-    return m_socket->read(maxLength);
+    const QByteArray data = m_connection->read(maxLength);
+    m_announced = std::max<qint64>(0, m_announced - data.size());
+    return data;
 }
 
 void SocketControl::sendData(const QByteArray &data)
 {
     if (state() != sckConnected && state() != sckClosing)
         throw RuntimeError(ErrorText::wrongSocketState);
-    if (m_socket->write(data) != data.size())
-        throw RuntimeError(describe(m_socket->error(), m_socket->errorString()));
+    m_connection->write(data);
 }
 
 void SocketControl::flush()
 {
     // Hands queued bytes to the kernel now rather than after the window's next repaint.
-    if (m_socket)
-        m_socket->flush();
+    if (m_connection)
+        m_connection->flush();
 }
 
 qint64 SocketControl::bytesToSend() const
 {
-    return m_socket ? m_socket->bytesToWrite() : 0;
+    return m_connection ? m_connection->bytesToWrite() : 0;
 }
 
 bool SocketControl::sendBacklogFull() const
@@ -186,7 +233,7 @@ bool SocketControl::sendBacklogFull() const
 
 void SocketControl::onReadyRead()
 {
-    if (!m_socket || m_socket->bytesAvailable() == 0)
+    if (!m_connection || m_failed)
         return;
     // A peer that does not read its echoes is not read either, until the backlog drains.
     if (sendBacklogFull()) {
@@ -194,7 +241,19 @@ void SocketControl::onReadyRead()
         return;
     }
     m_arrivalHeldBack = false;
-    emit dataArrival(m_index, m_socket->bytesAvailable());
+    // Only bytes not announced yet raise an event: a lone byte left waiting is not raised again.
+    const qint64 available = m_connection->bytesAvailable();
+    if (available > m_announced) {
+        m_announced = available;
+        emit dataArrival(m_index, available);
+    }
+    // The peer has finished sending: once every byte before its end has been handed over, the
+    // connection is closed (and its echo still delivered).
+    if (m_connection && m_connection->peerFinished() && !m_arrivalHeldBack && !m_closeAnnounced
+        && m_connection->bytesAvailable() <= m_announced) {
+        m_closeAnnounced = true;
+        emit closed(m_index);
+    }
 }
 
 void SocketControl::onBytesWritten()
@@ -203,24 +262,21 @@ void SocketControl::onBytesWritten()
         onReadyRead();
 }
 
-void SocketControl::onDisconnected()
+void SocketControl::onConnectionError(int error)
 {
-    // Bytes that came before the peer's close are still delivered.
-    if (m_socket && m_socket->bytesAvailable() > 0) {
-        m_arrivalHeldBack = false;
-        emit dataArrival(m_index, m_socket->bytesAvailable());
-    }
-    if (m_socket)
-        emit closed(m_index);
-}
-
-void SocketControl::onSocketError()
-{
-    if (!m_socket || m_socket->error() == QAbstractSocket::RemoteHostClosedError)
+    if (!m_connection || m_failed)
         return;
     m_failed = true;
-    emit socketError(m_index, int(m_socket->error()),
-                     describe(m_socket->error(), m_socket->errorString()));
+    const QAbstractSocket::SocketError kind = kindOf(error);
+    // A peer that resets is gone, as one that closes is.
+    if (kind == QAbstractSocket::RemoteHostClosedError) {
+        if (!m_closeAnnounced) {
+            m_closeAnnounced = true;
+            emit closed(m_index);
+        }
+        return;
+    }
+    emit socketError(m_index, int(kind), describe(kind, QString::fromLocal8Bit(strerror(error))));
 }
 
 void SocketControl::onIncomingConnection(qintptr descriptor)
@@ -234,23 +290,20 @@ void SocketControl::onIncomingConnection(qintptr descriptor)
 
 void SocketControl::dropConnection()
 {
-    QTcpSocket *socket = m_socket;
-    m_socket = nullptr;
+    PeerConnection *connection = m_connection;
+    m_connection = nullptr;
+    m_announced = 0;
     m_failed = false;
     m_arrivalHeldBack = false;
-    if (!socket)
+    m_closeAnnounced = false;
+    if (!connection)
         return;
-    socket->disconnect(this);
-    // Only the latest replaced connection may still flush; an older one is cut now.
+    connection->disconnect(this);
+    connect(connection, &PeerConnection::dropped, this,
+            [this](qint64 bytes) { emit echoDropped(m_index, bytes); });
+    // Only the latest closed connection may still deliver; an older one is cut now.
     if (m_lingering)
-        discard(m_lingering);
-    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
-        // Let the echoes already queued reach the peer, but not forever.
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(lingerMilliseconds, socket, [socket] { discard(socket); });
-        socket->disconnectFromHost();
-        m_lingering = socket;
-        return;
-    }
-    discard(socket);
+        m_lingering->closeNow();
+    m_lingering = connection;
+    connection->closeGracefully();
 }

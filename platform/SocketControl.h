@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QPointer>
 
+class PeerConnection;
 class QTcpServer;
-class QTcpSocket;
 
 // An event-driven TCP socket in one of two roles: a listener (listen, connection requests) or a
 // connection (accept a request, data arrival, send, close). Failures throw RuntimeError.
+// A connection whose peer has finished sending hands over every byte that came before the end,
+// then raises closed; closing it still delivers the echo queued for the peer.
 class SocketControl : public QObject
 {
     Q_OBJECT
@@ -53,12 +55,14 @@ signals:
     void dataArrival(int index, qint64 bytesTotal);
     void closed(int index);
     void socketError(int index, int number, const QString &description);
+    // Echo bytes given up on while the connection closed: its peer reset, let nothing arrive for
+    // a long time after it had finished sending, or was replaced and did the same.
+    void echoDropped(int index, qint64 bytes);
 
 private:
     void onReadyRead();
     void onBytesWritten();
-    void onDisconnected();
-    void onSocketError();
+    void onConnectionError(int error);
     void onIncomingConnection(qintptr descriptor);
     bool sendBacklogFull() const;
     void dropConnection();
@@ -68,9 +72,12 @@ private:
     const int m_index;
     qint32 m_localPort = 0;
     Listener *m_server = nullptr;
-    QTcpSocket *m_socket = nullptr;
-    // A replaced connection still flushing its last echoes; at most one, so memory stays bounded.
-    QPointer<QTcpSocket> m_lingering;
+    PeerConnection *m_connection = nullptr;
+    // A closed connection still delivering its last echoes; at most one, so memory stays bounded.
+    QPointer<PeerConnection> m_lingering;
+    // Received bytes already announced by a data arrival and not read since.
+    qint64 m_announced = 0;
     bool m_arrivalHeldBack = false;
+    bool m_closeAnnounced = false;
     bool m_failed = false;
 };

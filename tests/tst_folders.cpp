@@ -32,6 +32,8 @@ private slots:
 
     void initApplicationFirstStart();
     void initApplicationEmptiesTemp();
+    void linkedTempIsLeftAlone_data();
+    void linkedTempIsLeftAlone();
     void initApplicationFails_data();
     void initApplicationFails();
 
@@ -192,6 +194,37 @@ void tst_Folders::initApplicationEmptiesTemp()
     QCOMPARE(tree(),
              (QStringList {"Config/", "Config/Kiv_TcpRecvSetting.ini", "Log/", "Temp/",
                            "Temp/keep/", "Temp/keep/x"}));
+}
+
+void tst_Folders::linkedTempIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("Temp linked to a folder elsewhere") << QStringLiteral("../elsewhere");
+    QTest::newRow("Temp linked to the program folder") << QStringLiteral(".");
+}
+
+void tst_Folders::linkedTempIsLeftAlone()
+{
+    QFETCH(QString, target);
+    for (const char *folder : {"bin", "elsewhere"})
+        QVERIFY(QDir().mkdir(path(QLatin1String(folder))));
+    for (const char *file : {"bin/parvel", "elsewhere/data.txt", "elsewhere/.hidden"})
+        createFile(QLatin1String(file));
+    QVERIFY(QFile::link(target, path(QStringLiteral("bin/Temp"))));
+
+    SetProgramFolder(path(QStringLiteral("bin")));
+    QVERIFY(InitApplication(1, SetDefine));
+    for (const char *file : {"bin/parvel", "elsewhere/data.txt", "elsewhere/.hidden"})
+        QVERIFY2(QFile::exists(path(QLatin1String(file))), file);
+    QVERIFY(QFileInfo(path(QStringLiteral("bin/Temp"))).isSymLink());
+
+    QFile log(strLogFile[1]);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray lines = log.readAll();
+    QCOMPARE(lines.count('\n'), 1);
+    QVERIFY2(lines.endsWith(" Tempフォルダがプログラムフォルダ内の実フォルダではないため、"
+                            "空にしませんでした。\r\n"),
+             lines.constData());
 }
 
 void tst_Folders::initApplicationFails_data()

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class tst_LogWriter : public QObject
 {
     Q_OBJECT
@@ -33,6 +36,7 @@ private slots:
     void indexOutOfRange_data();
     void indexOutOfRange();
     void readOnlyLogFile();
+    void shortWriteLeavesNoPartialLine();
 
 private:
     QByteArray logContent() const;
@@ -251,6 +255,26 @@ void tst_LogWriter::readOnlyLogFile()
 
     WriteLog(1, QStringLiteral("lost"));
     QCOMPARE(logContent(), QByteArray("old\r\n"));
+}
+
+void tst_LogWriter::shortWriteLeavesNoPartialLine()
+{
+    WriteLog(1, QStringLiteral("whole"), QStringLiteral("t"));
+    const QByteArray before = logContent();
+
+    // A full disk, as a file size limit of a few bytes more than the log has.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full {rlim_t(before.size() + 10), saved.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    WriteLog(1, QStringLiteral("this line does not fit"), QStringLiteral("t"));
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, previousHandler);
+    QCOMPARE(logContent(), before);
+
+    WriteLog(1, QStringLiteral("next"), QStringLiteral("t"));
+    QCOMPARE(logContent(), before + "1001 t " + strHostName.toUtf8() + " next\r\n");
 }
 
 QTEST_GUILESS_MAIN(tst_LogWriter)

@@ -9,6 +9,9 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QString sizeInvalid = QStringLiteral("ログ最大サイズが不正です。");
 const QString generationsInvalid = QStringLiteral("ログ最大世代数が不正です。");
@@ -35,6 +38,8 @@ private slots:
     void outcomes_data();
     void outcomes();
     void boxComesBeforeLogLine();
+    void notARegularFileReadsAsUnreadable_data();
+    void notARegularFileReadsAsUnreadable();
 };
 
 void tst_ReadSetting::outcomes_data()
@@ -170,6 +175,33 @@ void tst_ReadSetting::boxComesBeforeLogLine()
 
     QCOMPARE(logLinesAtBox, QList<qsizetype> {0});
     QCOMPARE(folder.logMessages(), QStringList {overflowLogged});
+}
+
+void tst_ReadSetting::notARegularFileReadsAsUnreadable_data()
+{
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("a FIFO, which would block the opening") << true;
+    QTest::newRow("a link to /dev/zero, which never ends") << false;
+}
+
+void tst_ReadSetting::notARegularFileReadsAsUnreadable()
+{
+    QFETCH(bool, fifo);
+    ProgramFolderFixture folder;
+    QVERIFY(folder.isValid());
+    const QByteArray file = QFile::encodeName(folder.settingsFile());
+    QCOMPARE(fifo ? ::mkfifo(file.constData(), 0600) : ::symlink("/dev/zero", file.constData()), 0);
+    MessageBoxRecorder recorder;
+
+    frmMain form;
+    QElapsedTimer clock;
+    clock.start();
+    ::alarm(3); // a reader stuck for good ends the test instead of hanging it
+    form.ReadSetting(folder.settingsFile());
+    ::alarm(0);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(recorder.texts(), QStringList {readFailed});
+    QCOMPARE(folder.logMessages(), QStringList {tagAlone});
 }
 
 QTEST_MAIN(tst_ReadSetting)

@@ -10,6 +10,7 @@
 #include "lib/HexGridModel.h"
 #include "platform/SocketControl.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +50,7 @@ private slots:
     void echoesAndShowsABlock();
     void noResponseModeSendsNothing();
     void loneByteWaitsForTheNextBlock();
+    void loneBytesWithClosesKeepTheLogWithinItsLimit();
     void stoppingKeepsTheConnectedPeer();
     void refusedListenOffersToStartAgain();
     void longBlockIsEchoedWholeAndShownCapped();
@@ -165,6 +167,42 @@ void ReceiveTest::loneByteWaitsForTheNextBlock()
         QStringList({QStringLiteral("3バイトのデータ受信"), QStringLiteral("3バイトの応答送信")}));
     QTRY_COMPARE(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().cellText(0, 0),
                  QStringLiteral("58"));
+}
+
+void ReceiveTest::loneBytesWithClosesKeepTheLogWithinItsLimit()
+{
+    m_window.reset();
+    m_window = std::make_unique<ListeningWindow>(1, 3); // 1 MiB, 3 generations
+    m_form = &m_window->form;
+    m_port = m_window->port;
+    startListening();
+    const QString log = m_window->folder.logFile();
+    {
+        QFile full(log); // right at the limit: the next line takes it over
+        QVERIFY(full.open(QIODevice::WriteOnly));
+        QVERIFY(full.resize(1024 * 1024));
+    }
+    const QByteArray loneByteLine = QByteArrayLiteral("通信エラーが発生しました。\r\n");
+    const auto loneByteLines = [&] {
+        qsizetype lines = 0;
+        for (const QString &path : {log, log + QStringLiteral(".1")}) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                lines += file.readAll().count(loneByteLine);
+        }
+        return lines;
+    };
+    constexpr int peers = 5;
+    for (int peer = 1; peer <= peers; ++peer) {
+        LoopbackClient client;
+        QVERIFY(client.connectTo(m_port));
+        client.send("X");
+        // Half-closed, so that the tool's own close tells that it has seen the end.
+        QCOMPARE(::shutdown(int(client.socket().socketDescriptor()), SHUT_WR), 0);
+        QVERIFY(client.waitForDisconnected());
+        QCOMPARE(loneByteLines(), qsizetype(peer));
+    }
+    QVERIFY(QFileInfo(log).size() < 1024 * 1024);
 }
 
 void ReceiveTest::stoppingKeepsTheConnectedPeer()

@@ -9,10 +9,12 @@
 #include "forms/frmMain.h"
 #include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
+#include "platform/PeerConnection.h"
 #include "platform/SocketControl.h"
 
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <sys/socket.h>
@@ -27,6 +29,16 @@ QByteArray payload(int cycle)
         byte = char(generator.bounded(256));
     return bytes;
 }
+
+QByteArray patternBytes(qint64 size, quint32 seed = 1)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+const QRegularExpression dropLine(
+    QStringLiteral("^送信できなかった応答データ(\\d+)バイトを破棄しました。\\(wscRecv_Close\\)$"));
 } // namespace
 
 // The real window in echo mode under sustained traffic and many short-lived peers.
@@ -41,6 +53,9 @@ private slots:
     void longStreamIsEchoedByteExact();
     void replacedPeersLeakNothing();
     void replacedPeersThatNeverReadDoNotPileUp();
+    void halfClosingPeerGetsEveryEchoByte();
+    void peerResetWithEchoQueuedLeavesOneDropLine();
+    void replacedPeerGetsItsQueuedEcho();
 
 private:
     std::unique_ptr<ListeningWindow> m_window;
@@ -146,8 +161,8 @@ void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
     // Echo bytes the window's sockets hold, for the current peer and for replaced ones alike.
     const auto heldBytes = [this] {
         qint64 bytes = 0;
-        for (const QTcpSocket *socket : m_form->findChildren<QTcpSocket *>())
-            bytes += socket->bytesToWrite() + socket->bytesAvailable();
+        for (const PeerConnection *connection : m_form->findChildren<PeerConnection *>())
+            bytes += connection->bytesToWrite() + connection->bytesAvailable();
         return bytes;
     };
     constexpr int peers = 8;
@@ -175,6 +190,90 @@ void ReliabilityEchoTest::replacedPeersThatNeverReadDoNotPileUp()
     qInfo("at most %lld bytes held for %d peers that never read", mostHeld, peers);
     QVERIFY2(mostHeld <= 2 * SocketControl::maxSendBacklog + 1024 * 1024,
              qPrintable(QString::number(mostHeld)));
+}
+
+void ReliabilityEchoTest::halfClosingPeerGetsEveryEchoByte()
+{
+    // As `nc -N` does: send everything, say so, then read until the end. Sent in steps until the
+    // tool holds a full backlog, so that its end arrives while echo is queued and bytes wait.
+    LoopbackClient peer;
+    QVERIFY(peer.connectTo(m_port));
+    peer.setReading(false);
+    peer.socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+    QVERIFY(WaitUntil([&] { return SocketCount(*m_form) > 1; }));
+    const SocketControl &connection = *Socket(*m_form, 1);
+    QByteArray sent;
+    while (connection.bytesToSend() <= SocketControl::maxSendBacklog && sent.size() < 64 << 20) {
+        sent += patternBytes(64 * 1024, quint32(sent.size()));
+        peer.send(sent.right(64 * 1024));
+        QVERIFY(WaitUntil([&] {
+            return LoggedEchoBytes(m_folder->logMessages()) == sent.size()
+                || connection.bytesToSend() > SocketControl::maxSendBacklog;
+        }));
+    }
+    sent += "tail";
+    peer.send("tail");
+    QCOMPARE(::shutdown(int(peer.socket().socketDescriptor()), SHUT_WR), 0);
+    // The tool has met the end (with the tail still waiting behind the full backlog).
+    QVERIFY(WaitUntil([&] { return connection.state() != SocketControl::sckConnected; }));
+
+    peer.setReading(true);
+    QVERIFY(peer.waitForReceived(sent.size(), 30000));
+    QVERIFY(peer.waitForDisconnected());
+    QVERIFY(peer.received == sent);
+    QCOMPARE(LoggedEchoBytes(m_folder->logMessages()), sent.size());
+}
+
+void ReliabilityEchoTest::peerResetWithEchoQueuedLeavesOneDropLine()
+{
+    LoopbackClient peer;
+    QVERIFY(peer.connectTo(m_port));
+    peer.setReading(false);
+    peer.send(patternBytes(2 * SocketControl::maxSendBacklog));
+    QVERIFY(WaitUntil(
+        [&] { return SocketCount(*m_form) > 1 && Socket(*m_form, 1)->bytesToSend() > 0; }));
+    const linger resetOnClose {1, 0};
+    QCOMPARE(::setsockopt(int(peer.socket().socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                          &resetOnClose, sizeof resetOnClose),
+             0);
+    peer.socket().abort();
+    QVERIFY(WaitUntil([&] { return !m_folder->logMessages().filter(dropLine).isEmpty(); }));
+
+    // The tool serves the next peer; the reset peer left one line, for bytes the log claimed.
+    LoopbackClient next;
+    QVERIFY(next.connectTo(m_port));
+    next.send("after");
+    QVERIFY(next.waitForReceived(5));
+    QStringList messages = m_folder->logMessages();
+    const QStringList drops = messages.filter(dropLine);
+    QCOMPARE(drops.size(), 1);
+    messages.removeAll(drops.first());
+    const qint64 dropped = dropLine.match(drops.first()).captured(1).toLongLong();
+    QVERIFY2(dropped > 0 && dropped <= LoggedEchoBytes(messages), qPrintable(drops.first()));
+}
+
+void ReliabilityEchoTest::replacedPeerGetsItsQueuedEcho()
+{
+    // No more than the backlog, so that the tool reads all of it (a close with unread bytes
+    // would be a reset); the peer reads nothing until it has been replaced.
+    const QByteArray bytes = patternBytes(SocketControl::maxSendBacklog);
+    LoopbackClient first;
+    QVERIFY(first.connectTo(m_port));
+    first.setReading(false);
+    first.socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+    first.send(bytes);
+    QVERIFY(WaitUntil([&] {
+        return LoggedEchoBytes(m_folder->logMessages()) == bytes.size()
+            && Socket(*m_form, 1)->bytesToSend() > 0;
+    }));
+
+    LoopbackClient second;
+    QVERIFY(second.connectTo(m_port));
+    first.setReading(true);
+    QVERIFY(first.waitForReceived(bytes.size(), 30000));
+    QVERIFY(first.waitForDisconnected());
+    QVERIFY(first.received == bytes);
+    QVERIFY(m_folder->logMessages().filter(dropLine).isEmpty());
 }
 
 QTEST_MAIN(ReliabilityEchoTest)

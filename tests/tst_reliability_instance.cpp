@@ -75,7 +75,7 @@ void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
 
     // The real first instance: it holds the lock and waits with its main window open.
     QVERIFY(StartExecutable(m_first, m_executable));
-    QVERIFY(WaitUntil([&] { return InstanceLockHeld(m_executable); }, 15000));
+    QVERIFY(WaitUntil([&] { return InstanceLockHeld(m_window->folder.path()); }, 15000));
 
     // The receiver under load, on a port of its own so that the two never compete for one.
     frmMain &form = m_window->form;
@@ -115,7 +115,7 @@ void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
 
     // The first instance still runs and holds the lock; the receiver still listens and serves.
     QCOMPARE(m_first.state(), QProcess::Running);
-    QVERIFY(InstanceLockHeld(m_executable));
+    QVERIFY(InstanceLockHeld(m_window->folder.path()));
     QCOMPARE(Socket(form, 0)->state(), int(SocketControl::sckListening));
     QCOMPARE(Socket(form, 1)->state(), int(SocketControl::sckConnected));
     QCOMPARE(folder.readSettings(), settings);

@@ -18,6 +18,7 @@ private slots:
     void init();
     void cleanup();
 
+    void firstStartPreparesFoldersAndSecondLeavesSilently_data();
     void firstStartPreparesFoldersAndSecondLeavesSilently();
 
 private:
@@ -42,8 +43,16 @@ void StartupTest::cleanup()
     m_dir.reset();
 }
 
+void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently_data()
+{
+    QTest::addColumn<bool>("replacedByRename");
+    QTest::newRow("the same executable again") << false;
+    QTest::newRow("the executable replaced by a rename, as an update does") << true;
+}
+
 void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
 {
+    QFETCH(bool, replacedByRename);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Temp/kept")));
     QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
@@ -56,7 +65,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
 
     QProcess first;
     QVERIFY(StartExecutable(first, m_executable));
-    QTRY_VERIFY_WITH_TIMEOUT(InstanceLockHeld(m_executable), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(InstanceLockHeld(m_dir->path()), 15000);
     QVERIFY(QFileInfo(file(QStringLiteral("Log"))).isDir());
     QVERIFY(!QFile::exists(file(QStringLiteral("Temp/scratch.tmp"))));
     QVERIFY(QFileInfo(file(QStringLiteral("Temp/kept"))).isDir());
@@ -66,6 +75,10 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QFile again(file(QStringLiteral("Temp/again.tmp")));
     QVERIFY(again.open(QIODevice::WriteOnly));
     again.close();
+    if (replacedByRename) {
+        QVERIFY(QFile::rename(m_executable, file(QStringLiteral("parvel.old"))));
+        QCOMPARE(CopyExecutableInto(m_dir->path()), m_executable);
+    }
     QProcess second;
     QVERIFY(StartExecutable(second, m_executable));
     QVERIFY(second.waitForFinished(15000));

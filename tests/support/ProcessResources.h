@@ -10,6 +10,7 @@ qint64 ResidentKiB();
 // AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing there.
 bool AddressSanitizerActive();
 
-// True while some process holds an flock on the file (the single-instance lock), read from the
+// True while some process holds an flock on the file or folder (the single-instance lock sits on
+// the program folder), read from the
 // kernel's lock table so that looking never takes the lock away from a starting instance.
 bool InstanceLockHeld(const QString &file);

@@ -1,0 +1,215 @@
+#include "platform/PeerConnection.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// Acknowledgements raise no event, so a closing connection looks at its send queue this often.
+constexpr int deliveryCheckMilliseconds = 20;
+} // namespace
+
+PeerConnection::PeerConnection(int descriptor, QObject *parent)
+    : QObject(parent), m_descriptor(descriptor),
+      m_readNotifier(new QSocketNotifier(descriptor, QSocketNotifier::Read, this)),
+      m_writeNotifier(new QSocketNotifier(descriptor, QSocketNotifier::Write, this))
+{
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+    const int on = 1;
+    ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    m_writeNotifier->setEnabled(false);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &PeerConnection::onReadable);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &PeerConnection::sendQueued);
+}
+
+PeerConnection::~PeerConnection()
+{
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+QByteArray PeerConnection::read(qint64 maxLength)
+{
+    QByteArray bytes;
+    if (maxLength >= m_received.size()) {
+        bytes.swap(m_received);
+    } else {
+        bytes = m_received.left(maxLength);
+        m_received.remove(0, maxLength);
+    }
+    // Room again: take more from the kernel.
+    if (!m_peerFinished && !m_closing && m_error == 0 && m_received.size() < readChunk)
+        m_readNotifier->setEnabled(true);
+    return bytes;
+}
+
+void PeerConnection::write(const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || m_error != 0)
+        return;
+    m_queue.push_back(bytes);
+    m_queued += bytes.size();
+    m_writeNotifier->setEnabled(true);
+}
+
+void PeerConnection::flush()
+{
+    if (m_error == 0 && m_descriptor >= 0)
+        sendQueued();
+}
+
+void PeerConnection::onReadable()
+{
+    const qsizetype held = m_received.size();
+    if (held >= readChunk) {
+        m_readNotifier->setEnabled(false); // the reader has enough; read() asks for more
+        return;
+    }
+    // Through a scratch buffer, so that each block holds only its own bytes while its echo waits.
+    m_scratch.resize(readChunk - held);
+    const ssize_t count = ::recv(m_descriptor, m_scratch.data(), size_t(m_scratch.size()), 0);
+    if (count > 0) {
+        m_received.append(m_scratch.constData(), count);
+        emit readyRead();
+    } else if (count == 0) {
+        m_peerFinished = true;
+        m_readNotifier->setEnabled(false);
+        emit finishedSending();
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        fail(errno);
+    }
+}
+
+void PeerConnection::sendQueued()
+{
+    qint64 sent = 0;
+    while (!m_queue.empty()) {
+        const QByteArray &front = m_queue.front();
+        const ssize_t count = ::send(m_descriptor, front.constData() + m_frontOffset,
+                                     size_t(front.size() - m_frontOffset), MSG_NOSIGNAL);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                fail(errno);
+            break;
+        }
+        sent += count;
+        m_queued -= count;
+        m_frontOffset += count;
+        if (m_frontOffset == front.size()) {
+            m_queue.pop_front();
+            m_frontOffset = 0;
+        }
+    }
+    if (m_error != 0)
+        return;
+    m_writeNotifier->setEnabled(!m_queue.empty());
+    if (sent > 0)
+        emit bytesWritten();
+}
+
+void PeerConnection::fail(int error)
+{
+    if (m_error != 0)
+        return;
+    m_error = error;
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    if (m_closing) {
+        end(undelivered());
+        return;
+    }
+    // Reported from the event loop, as socket events are, never from inside a caller's flush().
+    QTimer::singleShot(0, this, [this] { emit errorOccurred(m_error); });
+}
+
+void PeerConnection::closeGracefully()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_readNotifier->setEnabled(false);
+    if (m_error != 0) {
+        end(undelivered());
+        return;
+    }
+    m_lastUndelivered = undelivered();
+    m_sinceProgress.start();
+    m_deliveryCheck = new QTimer(this);
+    connect(m_deliveryCheck, &QTimer::timeout, this, &PeerConnection::checkDelivery);
+    m_deliveryCheck->start(deliveryCheckMilliseconds);
+    checkDelivery();
+}
+
+void PeerConnection::closeNow()
+{
+    if (m_descriptor >= 0)
+        end(undelivered());
+}
+
+void PeerConnection::checkDelivery()
+{
+    if (m_descriptor < 0)
+        return;
+    // A reset while nothing is being sent shows only as the socket's pending error.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    if (::getsockopt(m_descriptor, SOL_SOCKET, SO_ERROR, &pending, &length) == 0 && pending != 0) {
+        fail(pending);
+        return;
+    }
+    flush();
+    if (m_descriptor < 0)
+        return;
+    const qint64 remaining = undelivered();
+    if (remaining == 0) {
+        ::shutdown(m_descriptor, SHUT_WR);
+        end(0);
+    } else if (remaining < m_lastUndelivered) {
+        m_lastUndelivered = remaining;
+        m_sinceProgress.start();
+    } else if (m_sinceProgress.hasExpired(stallMilliseconds)) {
+        end(remaining);
+    }
+}
+
+qint64 PeerConnection::undelivered() const
+{
+    int unacknowledged = 0;
+    if (m_descriptor < 0 || ::ioctl(m_descriptor, SIOCOUTQ, &unacknowledged) != 0)
+        unacknowledged = 0;
+    return m_queued + unacknowledged;
+}
+
+void PeerConnection::end(qint64 droppedBytes)
+{
+    if (m_descriptor < 0)
+        return;
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    if (m_deliveryCheck)
+        m_deliveryCheck->stop();
+    if (droppedBytes > 0) {
+        // Bytes given up on must not reach the peer later as though nothing had happened.
+        const linger reset {1, 0};
+        ::setsockopt(m_descriptor, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    ::close(m_descriptor);
+    m_descriptor = -1;
+    m_queue.clear();
+    m_queued = 0;
+    deleteLater();
+    if (droppedBytes > 0)
+        emit dropped(droppedBytes);
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <deque>
+
+class QSocketNotifier;
+class QTimer;
+
+// One accepted TCP connection on its own descriptor. Unlike QTcpSocket, which closes the whole
+// connection at the peer's end of file, it can be half-closed: end of file only means the peer has
+// finished sending, and the bytes queued for it still go out before the descriptor is closed.
+class PeerConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Received bytes held before the connection stops taking more from the kernel.
+    static constexpr qint64 readChunk = 256 * 1024;
+    // How long a closing connection may let no byte reach its peer before it gives up.
+    static constexpr int stallMilliseconds = 30000;
+
+    // Takes over an accepted, connected descriptor.
+    explicit PeerConnection(int descriptor, QObject *parent = nullptr);
+    ~PeerConnection() override;
+
+    bool peerFinished() const { return m_peerFinished; }
+    // The errno that ended the connection; 0 while it is sound.
+    int error() const { return m_error; }
+
+    qint64 bytesAvailable() const { return m_received.size(); }
+    QByteArray read(qint64 maxLength);
+    // Queues bytes for the peer; they leave from the event loop, or at once with flush().
+    void write(const QByteArray &bytes);
+    void flush();
+    // Bytes queued here and not yet handed to the kernel.
+    qint64 bytesToWrite() const { return m_queued; }
+
+    // Reads no more and closes once the peer has acknowledged every byte queued for it; then the
+    // object deletes itself. A peer that resets, or lets nothing arrive for stallMilliseconds,
+    // ends it early, and dropped() tells how many bytes never reached it.
+    void closeGracefully();
+    // Ends the connection now (with a reset when bytes were still on their way).
+    void closeNow();
+
+signals:
+    void readyRead();
+    void bytesWritten();
+    // The peer's end of file: every byte it sent has been read into this connection.
+    void finishedSending();
+    void errorOccurred(int error);
+    void dropped(qint64 bytes);
+
+private:
+    void onReadable();
+    void sendQueued();
+    void fail(int error);
+    void checkDelivery();
+    // Bytes queued here or in the kernel that the peer has not acknowledged.
+    qint64 undelivered() const;
+    void end(qint64 droppedBytes);
+
+    int m_descriptor;
+    QSocketNotifier *m_readNotifier;
+    QSocketNotifier *m_writeNotifier;
+    QTimer *m_deliveryCheck = nullptr;
+    QElapsedTimer m_sinceProgress;
+    qint64 m_lastUndelivered = 0;
+    QByteArray m_received;
+    QByteArray m_scratch;
+    std::deque<QByteArray> m_queue;
+    qsizetype m_frontOffset = 0;
+    qint64 m_queued = 0;
+    bool m_peerFinished = false;
+    bool m_closing = false;
+    int m_error = 0;
+};
