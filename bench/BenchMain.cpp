@@ -1,6 +1,6 @@
 // Parvel's echo benchmark: the real program, headless, against a minimal echo server of our own
 // and socat, side by side in one run. Prints one table and writes the same figures as JSON.
-// Usage: parvel_bench [--json <file>] [--in-process-only]
+// Usage: parvel_bench [--json <file>] [--in-process-only | --round-trips-only]
 
 #include "BenchPhases.h"
 #include "BenchRows.h"
@@ -53,6 +53,8 @@ int main(int argc, char *argv[])
         jsonPath = arguments.at(jsonOption + 1);
     // A quick look at the receive path alone, without the servers.
     const bool inProcessOnly = arguments.contains(QStringLiteral("--in-process-only"));
+    // The round trips alone, for a second run pinned to one CPU (scripts/bench.sh).
+    const bool roundTripsOnly = arguments.contains(QStringLiteral("--round-trips-only"));
 
     const EchoServerProcess::Programs programs {
         QStringLiteral(PARVEL_BENCH_PARVEL), QStringLiteral(PARVEL_BENCH_PROBE),
@@ -61,6 +63,16 @@ int main(int argc, char *argv[])
     BenchReport report;
     report.run = runDescription(programs.socat);
     Results results;
+
+    if (roundTripsOnly) {
+        BenchPhases::StartServers(programs, results, report);
+        progress(QStringLiteral("round trips"));
+        BenchPhases::MeasureRoundTrips(results, pattern);
+        BenchPhases::StopServers(results);
+        BenchRows::AddRoundTripRows(results, report);
+        std::fputs(FormatReport(report).toUtf8().constData(), stdout);
+        return WriteReportJson(report, jsonPath) ? 0 : 1;
+    }
 
     if (!inProcessOnly) {
         progress(QStringLiteral("start-up, %1 starts of Parvel").arg(startupRuns));

@@ -11,9 +11,10 @@ class BytePattern;
 struct BlockCost
 {
     std::size_t blockSize = 0;
-    // The receive handler alone per block: read, both log lines, lamps, stamps, both grid
-    // models, echo queued, rotation check.
+    // The data path alone per block: read, receive line, echo, response line, rotation check.
     std::vector<double> handlerMicros;
+    // The window's catching up on that block: lamps, time stamps, both grid models.
+    std::vector<double> displayMicros;
     // From the peer's send to the whole echo back, the grids' repaint included.
     std::vector<double> cycleMicros;
 };

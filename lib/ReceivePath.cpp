@@ -19,7 +19,6 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, bool echo, Recei
         return;
 
     connection.sendData(block);
-    connection.flush();
     const qint64 sentAt = CurrentMSecsSinceEpoch();
     WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトの応答送信"));
     record.sent = block;

@@ -59,7 +59,8 @@ void PeerConnection::write(const QByteArray &bytes)
         return;
     m_queue.push_back(bytes);
     m_queued += bytes.size();
-    m_writeNotifier->setEnabled(true);
+    // Straight to the kernel: the write notifier is armed only for what the kernel cannot take.
+    sendQueued();
 }
 
 void PeerConnection::flush()

@@ -32,7 +32,7 @@ public:
 
     qint64 bytesAvailable() const { return m_received.size(); }
     QByteArray read(qint64 maxLength);
-    // Queues bytes for the peer; they leave from the event loop, or at once with flush().
+    // Hands bytes to the kernel at once; what it cannot take yet leaves from the event loop.
     void write(const QByteArray &bytes);
     void flush();
     // Bytes queued here and not yet handed to the kernel.

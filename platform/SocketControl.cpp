@@ -214,13 +214,6 @@ void SocketControl::sendData(const QByteArray &data)
     m_connection->write(data);
 }
 
-void SocketControl::flush()
-{
-    // Hands queued bytes to the kernel now rather than after the window's next repaint.
-    if (m_connection)
-        m_connection->flush();
-}
-
 qint64 SocketControl::bytesToSend() const
 {
     return m_connection ? m_connection->bytesToWrite() : 0;

@@ -44,10 +44,9 @@ public:
     qint64 bytesReceived() const;
     // Moves up to maxLength received bytes out of the socket.
     QByteArray getData(qint64 maxLength);
-    // Queues bytes for the peer; fire and forget.
+    // Hands bytes to the kernel at once, as far as it takes them; the rest follows by itself.
+    // Fire and forget.
     void sendData(const QByteArray &data);
-    // Sends what is queued now, as far as the kernel takes it; the rest follows by itself.
-    void flush();
     qint64 bytesToSend() const;
 
 signals:
