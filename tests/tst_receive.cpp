@@ -18,7 +18,11 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <atomic>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 constexpr quint32 green = 65280;
@@ -48,6 +52,7 @@ private slots:
     void cleanup();
 
     void echoesAndShowsABlock();
+    void peerFindsTheReceiveLineWithItsEcho();
     void noResponseModeSendsNothing();
     void loneByteWaitsForTheNextBlock();
     void loneBytesWithClosesKeepTheLogWithinItsLimit();
@@ -119,6 +124,60 @@ void ReceiveTest::echoesAndShowsABlock()
             != QStringLiteral("--/--/-- --:--:--"));
     QVERIFY(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text()
             != QStringLiteral("--/--/-- --:--:--"));
+}
+
+void ReceiveTest::peerFindsTheReceiveLineWithItsEcho()
+{
+    startListening();
+    // A peer of its own thread, as a device would be: the moment each echo has come back whole,
+    // the log must hold that block's receive line.
+    constexpr int blocks = 20;
+    const QString logFile = m_window->folder.logFile();
+    std::atomic<bool> done {false};
+    QString failure;
+    std::thread peer([&] {
+        const int descriptor = ::socket(AF_INET, SOCK_STREAM, 0);
+        const timeval patience {10, 0};
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(m_port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            failure = QStringLiteral("no connection");
+        for (int block = 1; block <= blocks && failure.isEmpty(); ++block) {
+            const QByteArray bytes = patternBytes(100 + block, quint32(block));
+            QByteArray echo(bytes.size(), Qt::Uninitialized);
+            qsizetype got = 0;
+            ::send(descriptor, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+            while (got < echo.size()) {
+                const ssize_t n
+                    = ::recv(descriptor, echo.data() + got, size_t(echo.size() - got), 0);
+                if (n <= 0)
+                    break;
+                got += n;
+            }
+            QFile log(logFile);
+            const QByteArray lines = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+            if (echo != bytes)
+                failure = QStringLiteral("block %1 did not come back whole").arg(block);
+            else if (lines.count(QByteArrayLiteral("バイトのデータ受信")) < block)
+                failure = QStringLiteral("echo %1 came before its receive line").arg(block);
+        }
+        ::close(descriptor);
+        done = true;
+    });
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 60000);
+    peer.join();
+    QVERIFY(finished);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+    // Once the handler is through, each block has both lines, in order.
+    QStringList expected;
+    for (int block = 1; block <= blocks; ++block)
+        expected << QStringLiteral("%1バイトのデータ受信").arg(100 + block)
+                 << QStringLiteral("%1バイトの応答送信").arg(100 + block);
+    QCOMPARE(messages(), expected);
 }
 
 void ReceiveTest::noResponseModeSendsNothing()

@@ -7,6 +7,7 @@
 #include "support/ProcessResources.h"
 
 #include "forms/frmMain.h"
+#include "forms/ui/FrameThrottle.h"
 #include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
 #include "platform/PeerConnection.h"
@@ -51,6 +52,7 @@ private slots:
     void cleanup();
 
     void longStreamIsEchoedByteExact();
+    void floodEndsOnTheNewestBlock();
     void replacedPeersLeakNothing();
     void replacedPeersThatNeverReadDoNotPileUp();
     void halfClosingPeerGetsEveryEchoByte();
@@ -102,6 +104,36 @@ void ReliabilityEchoTest::longStreamIsEchoedByteExact()
     qInfo("%lld blocks", qint64(messages.size() / 2));
     QVERIFY(!QFileInfo::exists(m_folder->logFile() + QStringLiteral(".1")));
     QCOMPARE(LoggedEchoBytes(messages), total);
+}
+
+void ReliabilityEchoTest::floodEndsOnTheNewestBlock()
+{
+    constexpr qint64 total = 4 * 1024 * 1024;
+    EchoStream stream(5);
+    stream.setWriteSize(100);
+    QVERIFY(stream.connectTo(m_port));
+    stream.setTarget(total);
+    QVERIFY(WaitUntil([&] { return stream.echoed() >= total || !stream.intact(); }, 60000));
+    QVERIFY(stream.intact());
+    const QStringList messages = m_folder->logMessages();
+    QCOMPARE(LoggedEchoBytes(messages), total);
+
+    // The window caught up with the flood's last block (its first 2048 bytes), in both grids.
+    const qint64 lastBlock = messages.last().section(QStringLiteral("バイト"), 0, 0).toLongLong();
+    QByteArray shown;
+    for (qint64 position = total - lastBlock; position < total && shown.size() < 2048; ++position)
+        shown += stream.byteAt(position);
+    const HexGridModel &received = Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel();
+    const HexGridModel &sent = Ctl<HexGrid>(*m_form, "fgrdSendData")->hexModel();
+    QTRY_COMPARE(received.bytes(), shown);
+    QCOMPARE(sent.bytes(), shown);
+
+    // After a quiet spell, one block shows at once: no later block is needed to bring it out.
+    QTest::qWait(2 * FrameThrottle::frameMilliseconds);
+    stream.socket().write("quiet");
+    QVERIFY(WaitUntil([&] { return stream.echoed() >= total + 5; }));
+    QTRY_COMPARE_WITH_TIMEOUT(received.bytes(), QByteArray("quiet"), 1000);
+    QCOMPARE(sent.bytes(), QByteArray("quiet"));
 }
 
 void ReliabilityEchoTest::replacedPeersLeakNothing()

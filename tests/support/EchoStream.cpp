@@ -7,7 +7,6 @@
 
 namespace {
 constexpr qint64 periodBytes = 1048573; // prime: never a multiple of a socket's chunk size
-constexpr qint64 chunkBytes = 64 * 1024;
 constexpr qint64 maxQueued = 512 * 1024;
 } // namespace
 
@@ -47,7 +46,7 @@ void EchoStream::pump()
 {
     while (m_socket.state() == QAbstractSocket::ConnectedState && m_sent < m_target
            && m_socket.bytesToWrite() < maxQueued) {
-        const qint64 size = std::min(chunkBytes, m_target - m_sent);
+        const qint64 size = std::min(m_writeSize, m_target - m_sent);
         QByteArray chunk(size, Qt::Uninitialized);
         for (qint64 i = 0; i < size; ++i)
             chunk[i] = byteAt(m_sent + i);

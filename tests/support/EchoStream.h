@@ -17,6 +17,8 @@ public:
     bool connectTo(quint16 port);
     // How many bytes to send in all; raising it later makes the stream go on.
     void setTarget(qint64 bytes);
+    // Bytes per write, 64 KiB unless set: a peer that writes a little at a time.
+    void setWriteSize(qint64 bytes) { m_writeSize = bytes; }
     qint64 target() const { return m_target; }
 
     qint64 sent() const { return m_sent; }
@@ -38,6 +40,7 @@ private:
     QTcpSocket m_socket;
     QByteArray m_period;
     qint64 m_target = 0;
+    qint64 m_writeSize = 64 * 1024;
     qint64 m_sent = 0;
     qint64 m_echoed = 0;
     qint64 m_firstMismatch = -1;
