@@ -81,8 +81,11 @@ private slots:
     void formatDisplayTime();
     void formatStatusDate_data();
     void formatStatusDate();
+    void centeredClientPosition_data();
+    void centeredClientPosition();
     void centerForm_data();
     void centerForm();
+    void centerFormOnTheOuterFrame();
 
 private:
     std::unique_ptr<ProgramFolderFixture> m_folder;
@@ -409,6 +412,34 @@ void FrmMainLayoutTest::formatStatusDate()
     QCOMPARE(FormatStatusTime(QTime(9, 5, 59)), QStringLiteral("09:05"));
 }
 
+void FrmMainLayoutTest::centeredClientPosition_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<QMargins>("frame");
+    QTest::addColumn<QPoint>("expected");
+
+    const QRect screen(0, 0, 1280, 1024);
+    QTest::newRow("no frame, odd margin drops the remainder")
+        << screen << QSize(1179, 983) << QMargins() << QPoint(50, 20);
+    // The outer frame 667x621 is centred at (306, 201); its client sits inside the borders.
+    QTest::newRow("title bar and borders")
+        << screen << QSize(665, 600) << QMargins(1, 20, 1, 1) << QPoint(307, 221);
+    QTest::newRow("larger than the screen")
+        << screen << QSize(1379, 1044) << QMargins(1, 20, 1, 1) << QPoint(-49, 0);
+    QTest::newRow("second screen") << QRect(1280, -100, 800, 600) << QSize(198, 179)
+                                   << QMargins(1, 20, 1, 1) << QPoint(1280 + 301, -100 + 220);
+}
+
+void FrmMainLayoutTest::centeredClientPosition()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QSize, client);
+    QFETCH(QMargins, frame);
+    QFETCH(QPoint, expected);
+    QCOMPARE(CenteredClientPosition(screen, client, frame), expected);
+}
+
 void FrmMainLayoutTest::centerForm_data()
 {
     QTest::addColumn<int>("widthMargin");
@@ -431,6 +462,23 @@ void FrmMainLayoutTest::centerForm()
     window.setFixedSize(screen.width() - widthMargin, screen.height() - heightMargin);
     CenterForm(window);
     QCOMPARE(window.pos(), screen.topLeft() + expected);
+}
+
+void FrmMainLayoutTest::centerFormOnTheOuterFrame()
+{
+    // Centred before the frame is known, the window is centred again once shown in one.
+    QWidget window;
+    window.setFixedSize(301, 201);
+    CenterForm(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect screen = window.screen()->geometry();
+    const QSize outer = window.frameGeometry().size();
+    QVERIFY2(outer != window.size(), "the platform reports no frame");
+    QTRY_COMPARE(
+        window.frameGeometry().topLeft(),
+        screen.topLeft()
+            + QPoint((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2));
 }
 
 QTEST_MAIN(FrmMainLayoutTest)

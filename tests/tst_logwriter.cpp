@@ -211,6 +211,8 @@ void tst_LogWriter::timestamp_data()
         << QDateTime(date, QTime(9, 5, 7, 950)) << QStringLiteral("13/11/05 09:05:07.9");
     QTest::newRow("100 ms") << QDateTime(date, QTime(9, 5, 7, 100))
                             << QStringLiteral("13/11/05 09:05:07.1");
+    QTest::newRow("150 ms cut to .1, not rounded")
+        << QDateTime(date, QTime(9, 5, 7, 150)) << QStringLiteral("13/11/05 09:05:07.1");
     QTest::newRow("year 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0, 0))
                                << QStringLiteral("00/01/01 00:00:00.0");
     QTest::newRow("end of day") << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59, 999))

@@ -269,13 +269,20 @@ void ReceiveTest::stoppingKeepsTheConnectedPeer()
     startListening();
     LoopbackClient client;
     QVERIFY(client.connectTo(m_port));
+    client.send("AB");
+    QVERIFY(client.waitForReceived(2));
+    QTRY_COMPARE(lampColor(Ctl<Lamp>(*m_form, "shpSendLed")), green);
+    QTRY_COMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), green);
+
+    // Stopping puts out both lamps.
     Ctl<QPushButton>(*m_form, "cmdRecvData")->click();
     QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信待ち"));
-    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), black);
+    QTRY_COMPARE(lampColor(Ctl<Lamp>(*m_form, "shpSendLed")), black);
+    QTRY_COMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), black);
 
     client.send("still here");
-    QVERIFY(client.waitForReceived(10));
-    QCOMPARE(client.received, QByteArray("still here"));
+    QVERIFY(client.waitForReceived(12));
+    QCOMPARE(client.received, QByteArray("ABstill here"));
 
     LoopbackClient late;
     QVERIFY(!late.connectTo(m_port));

@@ -20,6 +20,7 @@ private slots:
 
     void firstStartPreparesFoldersAndSecondLeavesSilently_data();
     void firstStartPreparesFoldersAndSecondLeavesSilently();
+    void oversizedLogIsRotatedAtStart();
 
 private:
     QString file(const QString &relative) const { return m_dir->filePath(relative); }
@@ -96,6 +97,32 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();
     QVERIFY(first.waitForFinished(10000));
+}
+
+void StartupTest::oversizedLogIsRotatedAtStart()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
+    QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(ReceiverSettings(FreeLoopbackPort(), 1));
+    config.close();
+    const QByteArray oldContent(1024 * 1024 + 1, 'x');
+    QFile live(file(QStringLiteral("Log/Kiv_TcpRcvLog.txt")));
+    QVERIFY(live.open(QIODevice::WriteOnly));
+    QCOMPARE(live.write(oldContent), oldContent.size());
+    live.close();
+
+    QProcess process;
+    QVERIFY(StartExecutable(process, m_executable));
+    QFile rotated(file(QStringLiteral("Log/Kiv_TcpRcvLog.txt.1")));
+    QTRY_VERIFY_WITH_TIMEOUT(rotated.exists(), 15000);
+    QVERIFY(rotated.open(QIODevice::ReadOnly));
+    QCOMPARE(rotated.readAll(), oldContent);
+    QVERIFY(live.size() < oldContent.size());
+
+    process.kill();
+    QVERIFY(process.waitForFinished(10000));
 }
 
 QTEST_GUILESS_MAIN(StartupTest)
