@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include <thread>
+
 using namespace BenchPlan;
 
 namespace BenchPhases {
@@ -108,8 +110,12 @@ void MeasureStreams(Results &results, const BytePattern &pattern, BenchReport &r
                                     streamInFlight, Clock::now() + 30s, [&](LoopbackConnection &) {
                                         run.residentAfterStream
                                             = process.servingResidentBytes() / mib;
-                                        if (isParvel)
+                                        // The window catches up within a frame of the
+                                        // last block; ask once that frame is surely over.
+                                        if (isParvel) {
+                                            std::this_thread::sleep_for(100ms);
                                             grids = process.ask("grid", "grid");
+                                        }
                                     });
                 if (result.error.empty())
                     break;

@@ -17,6 +17,7 @@ class QRadioButton;
 class QStatusBar;
 class QTimer;
 class SocketControl;
+class StatusPanel;
 
 // The receive monitor: hex grids of the last received and the last echoed block, lamps,
 // timestamps, the response choice, the start/stop and exit buttons.
@@ -51,7 +52,8 @@ private slots:
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
     void wscRecv_Close(int index);
     void wscRecv_Error(int index);
-    // Brings lamps, time stamps and grids up to the newest block of the record.
+    // Brings the status panels up to date, and lamps, time stamps and grids to the newest block
+    // of the record.
     void RefreshDisplay();
 
 private:
@@ -61,6 +63,7 @@ private:
     SocketControl *CreateSocket(int index);
     // Asks the exit question; true when the user confirmed and the program is ending.
     bool ConfirmAndEnd();
+    void RefreshStatus();
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
@@ -89,6 +92,11 @@ private:
     HexGrid *fgrdSendData = nullptr;
     QPushButton *cmdEnd = nullptr;
     QStatusBar *sbStatusBar = nullptr;
+    StatusPanel *sbListening = nullptr;
+    StatusPanel *sbConnection = nullptr;
+    StatusPanel *sbReceived = nullptr;
+    StatusPanel *sbSent = nullptr;
+    QLabel *lblRecvShown = nullptr;
     QTimer *tmrNowDateTime = nullptr;
 
     // Element 0 listens; element 1, created on the first connection request, carries the peer.

@@ -1,5 +1,9 @@
 #include "forms/frmMain.h"
 
+#include "forms/StatusTexts.h"
+#include "forms/ui/StatusPanel.h"
+#include "platform/SocketControl.h"
+
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "lib/DisplayTime.h"
@@ -15,8 +19,20 @@ QString displayTimeOf(qint64 msecsSinceEpoch)
 }
 } // namespace
 
+void frmMain::RefreshStatus()
+{
+    sbListening->setFullText(StatusTexts::Listening(wscRecv[0]->listeningPort()));
+    const SocketControl *connection = wscRecv.size() > 1 ? wscRecv[1] : nullptr;
+    sbConnection->setFullText(
+        connection ? StatusTexts::Connection(connection->peerAddress(), connection->peerPort())
+                   : StatusTexts::Connection({}, 0));
+    sbReceived->setFullText(StatusTexts::Received(m_record.blocksReceived, m_record.bytesReceived));
+    sbSent->setFullText(StatusTexts::Sent(m_record.blocksSent, m_record.bytesSent));
+}
+
 void frmMain::RefreshDisplay()
 {
+    RefreshStatus();
     if (m_record.serial == m_shownSerial)
         return;
     m_shownSerial = m_record.serial;
@@ -24,6 +40,7 @@ void frmMain::RefreshDisplay()
     CtrlLed(*shpSendLed, m_record.sentSerial == m_record.serial ? 1 : 0);
     lblLastRecvDateTimeData->setText(displayTimeOf(m_record.receivedAtMs));
     SetGridFromByteArray(fgrdRecvData->hexModel(), m_record.received);
+    lblRecvShown->setText(StatusTexts::ShownPart(m_record.received.size()));
     if (m_record.sentSerial != m_shownSentSerial) {
         m_shownSentSerial = m_record.sentSerial;
         lblLastSentDateTimeData->setText(displayTimeOf(m_record.sentAtMs));

@@ -4,6 +4,7 @@
 #include "forms/ui/FrameThrottle.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
+#include "forms/ui/StatusPanel.h"
 #include "forms/ui/Twips.h"
 #include "lib/DisplayTime.h"
 #include "platform/Clock.h"
@@ -126,6 +127,10 @@ void frmMain::CreateControls()
                         QStringLiteral("受信待ち"), twips(6120, 600, 2175, 495));
     fgrdRecvData = place(new HexGrid(client), "fgrdRecvData", QStringLiteral("受信データ"),
                          twips(600, 1320, 8775, 2415));
+    // Under the start button, over the grid's right end: how much of a long block it shows.
+    lblRecvShown = label(client, "lblRecvShown", QString(), twips(5640, 1095, 3735, 225),
+                         QStringLiteral("表示範囲"));
+    lblRecvShown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     lblSendData
         = heading(client, "lblSendData", QStringLiteral("送信データ"), twips(600, 4080, 1575, 375));
@@ -159,6 +164,14 @@ void frmMain::CreateControls()
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
     sbStatusBar->setSizeGripEnabled(false);
     setStatusBar(sbStatusBar);
+    // The connection panels, left of the date and time; the window's refresh keeps them current.
+    // Widths for "待受中 65535", "接続中 127.0.0.1:65535" and "受信 123件 456,789バイト".
+    sbListening = new StatusPanel("sbListening", QStringLiteral("待受"), 80, sbStatusBar);
+    sbConnection = new StatusPanel("sbConnection", QStringLiteral("接続"), 142, sbStatusBar);
+    sbReceived = new StatusPanel("sbReceived", QStringLiteral("受信件数"), 150, sbStatusBar);
+    sbSent = new StatusPanel("sbSent", QStringLiteral("送信件数"), 150, sbStatusBar);
+    for (StatusPanel *panel : {sbListening, sbConnection, sbReceived, sbSent})
+        sbStatusBar->addPermanentWidget(panel);
     addClockPanels(sbStatusBar);
     // Room on the right for the style's panel frame, which is drawn just outside the panel.
     sbStatusBar->setContentsMargins(0, 0, 3, 0);

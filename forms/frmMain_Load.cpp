@@ -22,6 +22,7 @@ void frmMain::Form_Load()
         tmrNowDateTime->start();
         CtrlLed(*shpSendLed, 0);
         CtrlLed(*shpRecvLed, 0);
+        RefreshStatus();
         if (intResSetting == 0)
             optNothing->setChecked(true);
         else if (intResSetting == 1)

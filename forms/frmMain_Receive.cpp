@@ -56,6 +56,7 @@ void frmMain::cmdRecvData_Click()
             nameListenAction(*cmdRecvData, true);
             listener.setLocalPort(lngRcvPort);
             listener.listen();
+            m_record.restartCounts();
         } else {
             listener.close();
             nameListenAction(*cmdRecvData, false);
@@ -67,6 +68,7 @@ void frmMain::cmdRecvData_Click()
     });
     // A refused listen leaves the listener closed, so the button offers to start again.
     nameListenAction(*cmdRecvData, listener.state() != SocketControl::sckClosed);
+    RefreshStatus();
     if (!succeeded)
         MsgBox(Messages::portUnusable, MsgBoxStyle::Critical);
 }
@@ -83,6 +85,7 @@ void frmMain::wscRecv_ConnectionRequest(int index, qintptr requestId)
             wscRecv[1]->close();
         wscRecv[1]->accept(requestId);
     });
+    m_display->request();
 }
 
 void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
@@ -104,6 +107,7 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
 void frmMain::wscRecv_Close(int index)
 {
     TrapErrors("(wscRecv_Close)", [&] { wscRecv.at(index)->close(); });
+    m_display->request();
 }
 
 void frmMain::wscRecv_Error(int index)
@@ -113,6 +117,7 @@ void frmMain::wscRecv_Error(int index)
         if (index == 0)
             wscRecv[0]->listen();
     });
+    m_display->request();
 }
 
 void frmMain::cmdEnd_Click()

@@ -19,6 +19,9 @@ struct ReceiveRecord
     qint64 bytesReceived = 0;
     qint64 blocksSent = 0;
     qint64 bytesSent = 0;
+
+    // The counts start again when listening does; the newest blocks stay shown.
+    void restartCounts() { blocksReceived = bytesReceived = blocksSent = bytesSent = 0; }
 };
 
 // One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,

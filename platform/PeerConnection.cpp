@@ -26,6 +26,18 @@ PeerConnection::PeerConnection(int descriptor, QObject *parent)
     const int on = 1;
     ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     m_writeNotifier->setEnabled(false);
+    sockaddr_storage peer {};
+    socklen_t peerLength = sizeof peer;
+    if (::getpeername(descriptor, reinterpret_cast<sockaddr *>(&peer), &peerLength) == 0) {
+        m_peerAddress.setAddress(reinterpret_cast<const sockaddr *>(&peer));
+        bool mapped = false;
+        const quint32 ipv4 = m_peerAddress.toIPv4Address(&mapped);
+        if (mapped)
+            m_peerAddress.setAddress(ipv4);
+        m_peerPort = ntohs(peer.ss_family == AF_INET6
+                               ? reinterpret_cast<const sockaddr_in6 *>(&peer)->sin6_port
+                               : reinterpret_cast<const sockaddr_in *>(&peer)->sin_port);
+    }
     connect(m_readNotifier, &QSocketNotifier::activated, this, &PeerConnection::onReadable);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &PeerConnection::sendQueued);
 }

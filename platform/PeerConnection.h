@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QObject>
 
 #include <deque>
@@ -25,6 +26,11 @@ public:
     // Takes over an accepted, connected descriptor.
     explicit PeerConnection(int descriptor, QObject *parent = nullptr);
     ~PeerConnection() override;
+
+    // The peer's address as the kernel reports it (an IPv4 peer of the dual-stack listener as
+    // plain IPv4) and its port; null and 0 when the kernel could not say.
+    const QHostAddress &peerAddress() const { return m_peerAddress; }
+    quint16 peerPort() const { return m_peerPort; }
 
     bool peerFinished() const { return m_peerFinished; }
     // The errno that ended the connection; 0 while it is sound.
@@ -63,6 +69,8 @@ private:
     void end(qint64 droppedBytes);
 
     int m_descriptor;
+    QHostAddress m_peerAddress;
+    quint16 m_peerPort = 0;
     QSocketNotifier *m_readNotifier;
     QSocketNotifier *m_writeNotifier;
     QTimer *m_deliveryCheck = nullptr;

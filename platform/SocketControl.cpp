@@ -214,6 +214,21 @@ void SocketControl::sendData(const QByteArray &data)
     m_connection->write(data);
 }
 
+quint16 SocketControl::listeningPort() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+QString SocketControl::peerAddress() const
+{
+    return m_connection ? m_connection->peerAddress().toString() : QString();
+}
+
+quint16 SocketControl::peerPort() const
+{
+    return m_connection ? m_connection->peerPort() : 0;
+}
+
 qint64 SocketControl::bytesToSend() const
 {
     return m_connection ? m_connection->bytesToWrite() : 0;

@@ -41,6 +41,12 @@ public:
     // Takes over the pending connection named by a connectionRequest's id.
     void accept(qintptr requestId);
 
+    // The port the listener holds (the system's choice for port 0); 0 while not listening.
+    quint16 listeningPort() const;
+    // The connected peer's address and port; empty and 0 without a connection.
+    QString peerAddress() const;
+    quint16 peerPort() const;
+
     qint64 bytesReceived() const;
     // Moves up to maxLength received bytes out of the socket.
     QByteArray getData(qint64 maxLength);

@@ -188,7 +188,7 @@ void ReceiveTest::noResponseModeSendsNothing()
     QVERIFY(client.connectTo(m_port));
     client.send("ABC");
     QTRY_COMPARE(messages(), QStringList({QStringLiteral("3バイトのデータ受信")}));
-    QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), green);
+    QTRY_COMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), green);
     QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpSendLed")), black);
     QCOMPARE(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text(),
              QStringLiteral("--/--/-- --:--:--"));
