@@ -85,6 +85,8 @@ int main(int argc, char *argv[])
         progress(QStringLiteral("a peer that never reads"));
         BenchPhases::MeasureFlood(results, pattern, report);
         BenchPhases::StopServers(results);
+        progress(QStringLiteral("capture on"));
+        BenchPhases::MeasureCapture(programs, results, pattern, report);
     }
 
     progress(QStringLiteral("in-process block cost"));

@@ -3,6 +3,9 @@
 #include "BytePattern.h"
 #include "ParvelLog.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <thread>
@@ -199,6 +202,70 @@ void MeasureFlood(Results &results, const BytePattern &pattern, BenchReport &rep
              .arg(QString::fromStdString(flood.error + samples.error)
                       .prepend(flood.error.empty() && samples.error.empty() ? "" : "; "))});
     results.floodPeak = peak > 0 ? peak / mib : NAN;
+}
+
+namespace {
+// Bytes of the blocks recorded in a capture file and its generations, by direction.
+std::pair<qint64, qint64> CapturedBytes(const QString &programFolder)
+{
+    qint64 received = 0;
+    qint64 sent = 0;
+    const QDir log(programFolder + QStringLiteral("/Log"));
+    for (const QString &name :
+         log.entryList({QStringLiteral("Kiv_TcpRcvData.txt*")}, QDir::Files)) {
+        QFile file(log.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // A header line: "<date> <time> <受信|送信> <count>バイト <peer>".
+        static const QRegularExpression header(
+            QStringLiteral("^\\S+ \\S+ (受信|送信) (\\d+)バイト "),
+            QRegularExpression::MultilineOption);
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto match = header.globalMatch(text); match.hasNext();) {
+            const QRegularExpressionMatch line = match.next();
+            (line.captured(1) == QStringLiteral("受信") ? received : sent)
+                += line.captured(2).toLongLong();
+        }
+    }
+    return {received, sent};
+}
+} // namespace
+
+void MeasureCapture(const EchoServerProcess::Programs &programs, Results &results,
+                    const BytePattern &pattern, BenchReport &report)
+{
+    EchoServerProcess process(EchoServerProcess::Kind::Parvel, programs, true);
+    QString error;
+    if (!process.start(&error)) {
+        report.checks.append({QStringLiteral("Parvel with capture on starts"), false, error});
+        return;
+    }
+    const StreamResult stream
+        = MeasureStream(process.port(), pattern, captureStreamBytes, streamWriteSize,
+                        streamInFlight, Clock::now() + 30s, {});
+    if (stream.error.empty())
+        results.captureStream = stream.megabytesPerSecond();
+    LoopbackConnection connection;
+    std::string openError;
+    if (connection.open(process.port(), &openError))
+        ::MeasureRoundTrips(connection, pattern, 2048, 200, captureRoundTrips, Clock::now() + 10s,
+                            results.captureRoundTrips);
+    connection.close();
+    process.stop();
+
+    const qint64 roundTripBytes = qint64(results.captureRoundTrips.micros.size() + 200) * 2048;
+    const auto [received, sent] = CapturedBytes(process.programFolder());
+    const qint64 expected = qint64(captureStreamBytes) + roundTripBytes;
+    report.checks.append(
+        {QStringLiteral("Parvel with capture on keeps every byte in its capture file"),
+         stream.error.empty() && received == expected && sent == expected,
+         QStringLiteral("%1 bytes received and %2 sent in the capture, %3 expected%4")
+             .arg(received)
+             .arg(sent)
+             .arg(expected)
+             .arg(stream.error.empty()
+                      ? QString()
+                      : QStringLiteral("; ") + QString::fromStdString(stream.error))});
 }
 
 } // namespace BenchPhases

@@ -14,4 +14,8 @@ void MeasureRoundTrips(BenchPlan::Results &results, const BytePattern &pattern);
 void MeasureStreams(BenchPlan::Results &results, const BytePattern &pattern, BenchReport &report);
 void MeasureFlood(BenchPlan::Results &results, const BytePattern &pattern, BenchReport &report);
 void StopServers(BenchPlan::Results &results);
+// A Parvel of its own with capture on: stream and 2 KiB round trips, then every byte counted in
+// its capture files.
+void MeasureCapture(const EchoServerProcess::Programs &programs, BenchPlan::Results &results,
+                    const BytePattern &pattern, BenchReport &report);
 } // namespace BenchPhases

@@ -25,6 +25,10 @@ inline constexpr int streamRounds = 2; // the better of two
 inline constexpr auto floodDuration = 3000ms;
 inline constexpr double mib = 1024.0 * 1024.0;
 inline constexpr int inProcessBlocks = 3000;
+// Parvel with capture on: a shorter stream (its capture file takes about nine times the bytes)
+// and 2 KiB round trips.
+inline constexpr std::uint64_t captureStreamBytes = 32ull * 1024 * 1024;
+inline constexpr int captureRoundTrips = 2000;
 
 struct RoundTripPlan
 {
@@ -61,5 +65,7 @@ struct Results
     std::vector<double> applicationMs; // start to the application object, per start
     double floodPeak = NAN; // MiB
     BlockCostResult blockCost;
+    double captureStream = NAN; // MB/s
+    RoundTripSamples captureRoundTrips; // 2 KiB
 };
 } // namespace BenchPlan

@@ -127,6 +127,13 @@ void AddRows(const Results &results, BenchReport &report)
     report.rows.append(
         row("stream_mb_per_s", "stream echo throughput", "MB/s", 0, stream, ">= 0.95x minimal",
             decide(haveMinimalStream, stream[ParvelServer] >= 0.95 * stream[MinimalServer])));
+    report.rows.append(
+        row("capture_stream_mb_per_s", "stream echo throughput, capture on", "MB/s", 0,
+            {results.captureStream, NAN, NAN}, ">= 100",
+            decide(!std::isnan(results.captureStream), results.captureStream >= 100)));
+    const Distribution captureTrips = Summarize(results.captureRoundTrips.micros);
+    report.rows.append(row("capture_round_trip_2048_p50_us", "round trip 2 KiB p50, capture on",
+                           "µs", 1, {orNan(captureTrips.count > 0, captureTrips.p50), NAN, NAN}));
     report.rows.append(row("resident_at_start_mib", "resident memory at start", "MiB", 1, atStart));
     const double parvelAfter = afterStream[ParvelServer];
     report.rows.append(row("resident_after_stream_mib", "resident memory after the stream", "MiB",

@@ -75,8 +75,8 @@ quint16 FreeLoopbackPort()
     return server.serverPort();
 }
 
-EchoServerProcess::EchoServerProcess(Kind kind, const Programs &programs)
-    : m_kind(kind), m_programs(programs)
+EchoServerProcess::EchoServerProcess(Kind kind, const Programs &programs, bool captureData)
+    : m_kind(kind), m_captureData(captureData), m_programs(programs)
 {
     // Should the benchmark itself die, the server goes with it.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
@@ -115,8 +115,10 @@ bool EchoServerProcess::prepareParvelFolder(QString *error)
         return false;
     }
     settings.write(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\nResSetting=1\r\n"
-                                  "LogMaxSize=3\r\nLogGenerations=10\r\n")
+                                  "LogMaxSize=%2\r\nLogGenerations=10\r\nCaptureData=%3\r\n")
                        .arg(m_port)
+                       .arg(m_captureData ? 64 : 3)
+                       .arg(m_captureData ? 1 : 0)
                        .toLatin1());
     return true;
 }

@@ -20,7 +20,8 @@ public:
         QString socat; // empty when socat is not installed
     };
 
-    EchoServerProcess(Kind kind, const Programs &programs);
+    // Parvel with captureData keeps every block in its capture file, with room for all of it.
+    EchoServerProcess(Kind kind, const Programs &programs, bool captureData = false);
     ~EchoServerProcess();
 
     static QString name(Kind kind);
@@ -52,6 +53,7 @@ private:
     bool prepareParvelFolder(QString *error);
 
     Kind m_kind;
+    bool m_captureData;
     Programs m_programs;
     QProcess m_process;
     std::unique_ptr<QTemporaryDir> m_folder;

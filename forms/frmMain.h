@@ -48,6 +48,8 @@ private slots:
     void cmdRecvData_Click();
     void cmdEnd_Click();
     void ComSetting_Click();
+    void CaptureData_Click(bool checked);
+    void OpenLogFolder_Click();
     void wscRecv_ConnectionRequest(int index, qintptr requestId);
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
     void wscRecv_Close(int index);
@@ -67,10 +69,14 @@ private:
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
+    // Every block's bytes go to the capture file; read with the settings, off unless "1".
+    bool m_captureData = false;
 
     // Controls; each carries its name as its object name.
     QMenu *Admin = nullptr;
     QAction *ComSetting = nullptr;
+    QAction *CaptureData = nullptr;
+    QAction *OpenLogFolder = nullptr;
     QLabel *lblRcvData = nullptr;
     Lamp *shpRecvLed = nullptr;
     QLabel *lblNowDateTimeForRecv = nullptr;

@@ -103,6 +103,11 @@ void frmMain::CreateControls()
     Admin->setObjectName(QStringLiteral("Admin"));
     ComSetting = Admin->addAction(QStringLiteral("通信"));
     ComSetting->setObjectName(QStringLiteral("ComSetting"));
+    CaptureData = Admin->addAction(QStringLiteral("データ記録"));
+    CaptureData->setObjectName(QStringLiteral("CaptureData"));
+    CaptureData->setCheckable(true);
+    OpenLogFolder = Admin->addAction(QStringLiteral("ログフォルダを開く"));
+    OpenLogFolder->setObjectName(QStringLiteral("OpenLogFolder"));
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -193,6 +198,8 @@ void frmMain::CreateControls()
     connect(cmdRecvData, &QPushButton::clicked, this, &frmMain::cmdRecvData_Click);
     connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);
     connect(ComSetting, &QAction::triggered, this, &frmMain::ComSetting_Click);
+    connect(CaptureData, &QAction::triggered, this, &frmMain::CaptureData_Click);
+    connect(OpenLogFolder, &QAction::triggered, this, &frmMain::OpenLogFolder_Click);
     connect(tmrNowDateTime, &QTimer::timeout, this, &frmMain::tmrNowDateTime_Timer);
 
     setTabOrder(cmdRecvData, optNothing);

@@ -9,6 +9,7 @@
 #include "lib/modSimGeneral.h"
 #include "platform/Clock.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTimer>
@@ -23,6 +24,7 @@ void frmMain::Form_Load()
         CtrlLed(*shpSendLed, 0);
         CtrlLed(*shpRecvLed, 0);
         RefreshStatus();
+        CaptureData->setChecked(m_captureData);
         if (intResSetting == 0)
             optNothing->setChecked(true);
         else if (intResSetting == 1)

@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 
 #include "forms/ui/MessageBox.h"
+#include "lib/DataCapture.h"
 #include "lib/ErrorTrap.h"
 #include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
@@ -54,4 +55,6 @@ void frmMain::ReadSetting(const QString &strIniFile)
             throw;
         }
     });
+    // Outside the table above: a missing or odd value only leaves capture off, silently.
+    m_captureData = ReadCaptureSetting(strIniFile);
 }

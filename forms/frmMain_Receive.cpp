@@ -96,7 +96,8 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
         if (bytesTotal <= 1)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
         else
-            ReceiveBlock(*wscRecv.at(1), bytesTotal, optRcvData->isChecked(), m_record);
+            ReceiveBlock(*wscRecv.at(1), bytesTotal, {optRcvData->isChecked(), m_captureData},
+                         m_record);
         // After lone bytes too: the log keeps its size limit whatever peers send.
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
     });

@@ -72,28 +72,22 @@ char *WriteDumpLine(char *out, quint32 offset, const uchar *bytes, int count)
     std::memcpy(text, "|\r\n", 3);
     return text + 3;
 }
-} // namespace
 
-QByteArray FormatCaptureBlock(const QString &timestamp, CaptureDirection direction,
-                              const QByteArray &bytes, const QString &peer)
+// The dump of bytes: full lines, a short last line, then the offset line with the count; nothing
+// for no bytes.
+qsizetype DumpLength(qsizetype size)
 {
-    const qsizetype size = bytes.size();
-    const QString directionText
-        = direction == CaptureDirection::Received ? QStringLiteral("受信") : QStringLiteral("送信");
-    const QByteArray header
-        = (timestamp + QLatin1Char(' ') + directionText + QLatin1Char(' ') + QString::number(size)
-           + QStringLiteral("バイト ") + peer + QLatin1String("\r\n"))
-              .toUtf8();
-
     const qsizetype fullLines = size / bytesPerLine;
     const int rest = int(size % bytesPerLine);
-    const qsizetype dumpLength = fullLines * fullLineLength
-        + (rest > 0 ? fullLineLength - bytesPerLine + rest : 0) + (size > 0 ? offsetLineLength : 0);
-    QByteArray text(header.size() + dumpLength, Qt::Uninitialized);
-    char *out = text.data();
-    std::memcpy(out, header.constData(), size_t(header.size()));
-    out += header.size();
+    return fullLines * fullLineLength + (rest > 0 ? fullLineLength - bytesPerLine + rest : 0)
+        + (size > 0 ? offsetLineLength : 0);
+}
 
+char *WriteDump(char *out, const QByteArray &bytes)
+{
+    const qsizetype size = bytes.size();
+    const qsizetype fullLines = size / bytesPerLine;
+    const int rest = int(size % bytesPerLine);
     const auto *in = reinterpret_cast<const uchar *>(bytes.constData());
     for (qsizetype line = 0; line < fullLines; ++line)
         out = WriteDumpLine(out, quint32(line * bytesPerLine), in + line * bytesPerLine,
@@ -104,7 +98,36 @@ QByteArray FormatCaptureBlock(const QString &timestamp, CaptureDirection directi
     if (size > 0) {
         WriteOffset(out, quint32(size));
         std::memcpy(out + offsetDigits, "\r\n", 2);
+        out += offsetLineLength;
     }
+    return out;
+}
+
+QByteArray Header(const QByteArray &timestamp, CaptureDirection direction, qsizetype size,
+                  const QString &peer)
+{
+    const QString rest = (direction == CaptureDirection::Received ? QStringLiteral(" 受信 ")
+                                                                  : QStringLiteral(" 送信 "))
+        + QString::number(size) + QStringLiteral("バイト ") + peer + QLatin1String("\r\n");
+    return timestamp + rest.toUtf8();
+}
+
+// Like a log line, a lost block must never disturb the receive path that captures it; a refused
+// rotation is the caller's to report.
+void AppendAndRotate(const QString &file, const QByteArray &text)
+{
+    AppendWhole(file, text);
+    RotateLog(file, intLogMaxSize, intLogGenerations);
+}
+} // namespace
+
+QByteArray FormatCaptureBlock(const QString &timestamp, CaptureDirection direction,
+                              const QByteArray &bytes, const QString &peer)
+{
+    const QByteArray header = Header(timestamp.toUtf8(), direction, bytes.size(), peer);
+    QByteArray text(header.size() + DumpLength(bytes.size()), Qt::Uninitialized);
+    std::memcpy(text.data(), header.constData(), size_t(header.size()));
+    WriteDump(text.data() + header.size(), bytes);
     return text;
 }
 
@@ -133,13 +156,37 @@ void CaptureBlock(qint16 toolIndex, CaptureDirection direction, const QByteArray
     const QString file = CaptureFilePath(toolIndex);
     if (file.isEmpty())
         return;
-    // Like a log line, a lost block must never disturb the receive path that captures it.
-    try {
-        const QString stamp
-            = timestamp.isEmpty() ? FormatLogTimestamp(CurrentDateTime()) : timestamp;
-        AppendWhole(file, FormatCaptureBlock(stamp, direction, bytes, peer));
-    } catch (...) { }
-    RotateLog(file, intLogMaxSize, intLogGenerations);
+    const QString stamp = timestamp.isEmpty() ? FormatLogTimestamp(CurrentDateTime()) : timestamp;
+    AppendAndRotate(file, FormatCaptureBlock(stamp, direction, bytes, peer));
+}
+
+void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
+                     qint64 receivedAtMs, qint64 sentAtMs)
+{
+    const QString file = CaptureFilePath(toolIndex);
+    if (file.isEmpty())
+        return;
+    const auto headerAt = [&](qint64 atMs, CaptureDirection direction) {
+        QByteArray stamp;
+        AppendLogTimestamp(stamp, atMs);
+        return Header(stamp, direction, bytes.size(), peer);
+    };
+    const QByteArray received = headerAt(receivedAtMs, CaptureDirection::Received);
+    const QByteArray sent
+        = sentAtMs != 0 ? headerAt(sentAtMs, CaptureDirection::Sent) : QByteArray();
+    // The dump is made once; an echo's record repeats it.
+    const qsizetype dumpLength = DumpLength(bytes.size());
+    QByteArray text(received.size() + dumpLength + (sentAtMs != 0 ? sent.size() + dumpLength : 0),
+                    Qt::Uninitialized);
+    char *out = text.data();
+    std::memcpy(out, received.constData(), size_t(received.size()));
+    char *dump = out + received.size();
+    out = WriteDump(dump, bytes);
+    if (sentAtMs != 0) {
+        std::memcpy(out, sent.constData(), size_t(sent.size()));
+        std::memcpy(out + sent.size(), dump, size_t(dumpLength));
+    }
+    AppendAndRotate(file, text);
 }
 
 bool ReadCaptureSetting(const QString &iniFile)

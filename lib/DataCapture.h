@@ -25,6 +25,12 @@ QString CaptureFilePath(qint16 toolIndex);
 void CaptureBlock(qint16 toolIndex, CaptureDirection direction, const QByteArray &bytes,
                   const QString &peer, const QString &timestamp = {});
 
+// A received block and, when it was echoed (sentAtMs not 0), the same bytes as sent: both
+// records in one append, each whole, then the capture file's rotation with the log's limits. The
+// times are milliseconds since the epoch. A failed append is swallowed; a refused rotation throws.
+void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
+                     qint64 receivedAtMs, qint64 sentAtMs);
+
 // Capture is on when [Maintenance] CaptureData reads exactly "1"; anything else is off, silently.
 bool ReadCaptureSetting(const QString &iniFile);
 // Writes CaptureData as "1" or "0"; false when the settings file could not be replaced.

@@ -1,10 +1,12 @@
 #include "lib/ReceivePath.h"
 
+#include "lib/DataCapture.h"
 #include "lib/modUtility.h"
 #include "platform/Clock.h"
 #include "platform/SocketControl.h"
 
-void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, bool echo, ReceiveRecord &record)
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
+                  ReceiveRecord &record)
 {
     const QByteArray block = connection.getData(bytesTotal);
     const qint64 receivedAt = CurrentMSecsSinceEpoch();
@@ -15,15 +17,19 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, bool echo, Recei
     record.receivedAtMs = receivedAt;
     ++record.blocksReceived;
     record.bytesReceived += block.size();
-    if (!echo)
-        return;
-
-    connection.sendData(block);
-    const qint64 sentAt = CurrentMSecsSinceEpoch();
-    WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトの応答送信"));
-    record.sent = block;
-    record.sentAtMs = sentAt;
-    record.sentSerial = record.serial;
-    ++record.blocksSent;
-    record.bytesSent += block.size();
+    if (mode.echo) {
+        connection.sendData(block);
+        const qint64 sentAt = CurrentMSecsSinceEpoch();
+        WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトの応答送信"));
+        record.sent = block;
+        record.sentAtMs = sentAt;
+        record.sentSerial = record.serial;
+        ++record.blocksSent;
+        record.bytesSent += block.size();
+    }
+    // After the echo has left: the capture costs the peer nothing.
+    if (mode.capture)
+        CaptureExchange(intToolIndex, block,
+                        FormatPeer(connection.peerAddress(), connection.peerPort()), receivedAt,
+                        mode.echo ? record.sentAtMs : 0);
 }

@@ -24,8 +24,16 @@ struct ReceiveRecord
     void restartCounts() { blocksReceived = bytesReceived = blocksSent = bytesSent = 0; }
 };
 
+// What a block is answered with, read from the window once per block.
+struct ReceiveMode
+{
+    bool echo = false;
+    bool capture = false;
+};
+
 // One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,
-// hands the echo to the kernel at once when echo is on, logs the response line, and notes it all
-// in the record. The log's size is the caller's to check afterwards. Throws RuntimeError as the
-// socket does.
-void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, bool echo, ReceiveRecord &record);
+// hands the echo to the kernel at once when echo is on, logs the response line, notes it all in
+// the record, and then, with capture on, keeps the bytes in the capture file. The log's size is
+// the caller's to check afterwards. Throws RuntimeError as the socket or a rotation does.
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
+                  ReceiveRecord &record);

@@ -1,0 +1,31 @@
+#include "forms/frmMain.h"
+
+#include "forms/ui/MessageBox.h"
+#include "lib/DataCapture.h"
+#include "lib/ErrorTrap.h"
+#include "lib/modUtility.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QUrl>
+
+void frmMain::CaptureData_Click(bool checked)
+{
+    TrapErrors("(CaptureData_Click)", [&] {
+        // Written at once, as the port is; unlike the port it takes effect at once too.
+        if (!WriteCaptureSetting(strSettingFile[1], checked)) {
+            CaptureData->setChecked(m_captureData);
+            MsgBox(QStringLiteral("設定ファイルの書き込みに失敗しました。"), MsgBoxStyle::Critical);
+            throw RuntimeError(ErrorText::permissionDenied);
+        }
+        m_captureData = checked;
+    });
+}
+
+void frmMain::OpenLogFolder_Click()
+{
+    TrapErrors("(OpenLogFolder_Click)", [] {
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(strLogDir)))
+            throw RuntimeError(ErrorText::pathNotFound);
+    });
+}

@@ -1,0 +1,109 @@
+#include "support/Controls.h"
+#include "support/ListeningWindow.h"
+#include "support/LoopbackClient.h"
+
+#include "forms/frmMain.h"
+#include "lib/DataCapture.h"
+
+#include <QAction>
+#include <QDir>
+#include <QRegularExpression>
+#include <QtTest>
+
+// The capture file through the real window: switched by its menu item, holding each block as
+// received and as echoed, with the peer.
+class CaptureTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void captureFollowsTheMenu();
+    void failedWriteKeepsTheCheck();
+
+private:
+    QByteArray capture() const;
+    void exchange(const QByteArray &block);
+
+    std::unique_ptr<ListeningWindow> m_window;
+    std::unique_ptr<LoopbackClient> m_client;
+};
+
+void CaptureTest::init()
+{
+    m_window = std::make_unique<ListeningWindow>();
+    QVERIFY(m_window->isValid());
+    QVERIFY(m_window->startListening());
+    m_client = std::make_unique<LoopbackClient>();
+    QVERIFY(m_client->connectTo(m_window->port));
+}
+
+void CaptureTest::cleanup()
+{
+    m_client.reset();
+    m_window.reset();
+}
+
+QByteArray CaptureTest::capture() const
+{
+    QFile file(m_window->folder.path() + QStringLiteral("/Log/Kiv_TcpRcvData.txt"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void CaptureTest::exchange(const QByteArray &block)
+{
+    m_client->received.clear();
+    m_client->send(block);
+    QVERIFY(m_client->waitForReceived(block.size()));
+}
+
+void CaptureTest::captureFollowsTheMenu()
+{
+    QAction *menu = Ctl<QAction>(m_window->form, "CaptureData");
+    QVERIFY(!menu->isChecked());
+    exchange("off");
+    QVERIFY(
+        !QFileInfo::exists(m_window->folder.path() + QStringLiteral("/Log/Kiv_TcpRcvData.txt")));
+
+    menu->trigger();
+    QVERIFY(menu->isChecked());
+    QVERIFY(ReadCaptureSetting(m_window->folder.settingsFile()));
+    exchange(QByteArray("Hello\x00\xFF", 7));
+    const QString peer = QStringLiteral("127.0.0.1:%1").arg(m_client->socket().localPort());
+    const QString stamp = QStringLiteral("\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d");
+    const QString dump
+        = QStringLiteral("00000000  48 65 6C 6C 6F 00 FF                              "
+                         "|Hello..|\r\n00000007\r\n");
+    const QRegularExpression both(
+        QStringLiteral("^%1 受信 7バイト %2\r\n%3%1 送信 7バイト %2\r\n%3$")
+            .arg(stamp, QRegularExpression::escape(peer), QRegularExpression::escape(dump)));
+    QVERIFY2(both.match(QString::fromUtf8(capture())).hasMatch(), capture().constData());
+
+    menu->trigger();
+    QVERIFY(!menu->isChecked());
+    QVERIFY(!ReadCaptureSetting(m_window->folder.settingsFile()));
+    const QByteArray kept = capture();
+    exchange("off again");
+    QCOMPARE(capture(), kept);
+}
+
+void CaptureTest::failedWriteKeepsTheCheck()
+{
+    // A folder where the settings file was: it cannot be replaced.
+    const QString settings = m_window->folder.settingsFile();
+    QVERIFY(QFile::remove(settings));
+    QVERIFY(QDir().mkdir(settings));
+    QAction *menu = Ctl<QAction>(m_window->form, "CaptureData");
+    menu->trigger();
+    QVERIFY(!menu->isChecked());
+    QCOMPARE(m_window->boxes.texts(),
+             QStringList({QStringLiteral("設定ファイルの書き込みに失敗しました。")}));
+    QCOMPARE(m_window->boxes.boxes.first().style, 16);
+    QVERIFY(m_window->folder.logMessages().last().endsWith(QStringLiteral("(CaptureData_Click)")));
+    exchange("still off");
+    QVERIFY(capture().isEmpty());
+}
+
+QTEST_MAIN(CaptureTest)
+#include "tst_capture.moc"
