@@ -3,6 +3,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -88,11 +90,16 @@ void PeerConnection::onReadable()
         m_readNotifier->setEnabled(false); // the reader has enough; read() asks for more
         return;
     }
-    // Through a scratch buffer, so that each block holds only its own bytes while its echo waits.
-    m_scratch.resize(readChunk - held);
-    const ssize_t count = ::recv(m_descriptor, m_scratch.data(), size_t(m_scratch.size()), 0);
+    // Straight into a buffer of the size waiting, so that each block holds only its own bytes
+    // while its echo waits. Nothing waiting means the peer's end of file or an error.
+    int waiting = 0;
+    if (::ioctl(m_descriptor, FIONREAD, &waiting) != 0 || waiting < 1)
+        waiting = 1;
+    const qsizetype room = std::min<qsizetype>(waiting, readChunk - held);
+    m_received.resize(held + room);
+    const ssize_t count = ::recv(m_descriptor, m_received.data() + held, size_t(room), 0);
+    m_received.resize(held + std::max<ssize_t>(count, 0));
     if (count > 0) {
-        m_received.append(m_scratch.constData(), count);
         emit readyRead();
     } else if (count == 0) {
         m_peerFinished = true;

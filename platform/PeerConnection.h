@@ -77,7 +77,6 @@ private:
     QElapsedTimer m_sinceProgress;
     qint64 m_lastUndelivered = 0;
     QByteArray m_received;
-    QByteArray m_scratch;
     std::deque<QByteArray> m_queue;
     qsizetype m_frontOffset = 0;
     qint64 m_queued = 0;
