@@ -1,7 +1,6 @@
 #include "forms/frmMain.h"
 #include "lib/modLogging.h"
 #include "platform/RuntimeError.h"
-#include "support/Controls.h"
 #include "support/ExpectedTexts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
