@@ -5,13 +5,18 @@
 #include "platform/Clock.h"
 #include "platform/SocketControl.h"
 
+namespace {
+const QByteArray receivedText = QStringLiteral("バイトのデータ受信").toUtf8();
+const QByteArray sentText = QStringLiteral("バイトの応答送信").toUtf8();
+} // namespace
+
 void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
                   ReceiveRecord &record)
 {
     const QByteArray block = connection.getData(bytesTotal);
     const qint64 receivedAt = CurrentMSecsSinceEpoch();
     // The receive line is in the log before the peer can have its echo.
-    WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトのデータ受信"));
+    WriteLogUtf8(intToolIndex, QByteArray::number(block.size()) + receivedText);
     ++record.serial;
     record.received = block;
     record.receivedAtMs = receivedAt;
@@ -20,7 +25,7 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode
     if (mode.echo) {
         connection.sendData(block);
         const qint64 sentAt = CurrentMSecsSinceEpoch();
-        WriteLog(intToolIndex, QString::number(block.size()) + QStringLiteral("バイトの応答送信"));
+        WriteLogUtf8(intToolIndex, QByteArray::number(block.size()) + sentText);
         record.sent = block;
         record.sentAtMs = sentAt;
         record.sentSerial = record.serial;

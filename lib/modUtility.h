@@ -31,6 +31,9 @@ bool IsOwnSubfolder(const QString &path);
 // Code 0 means 1001, an empty timestamp means now. Every failure is swallowed.
 void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp = {},
               qint16 code = 0);
+// The same line, code 1001 and now, for a message already in UTF-8: the receive path's lines are
+// built without a detour through QString.
+void WriteLogUtf8(qint16 toolIndex, const QByteArray &message);
 
 // The log line's timestamp for a given local time: YY/MM/DD HH:MM:SS.t (19 characters).
 QString FormatLogTimestamp(const QDateTime &time);

@@ -72,7 +72,9 @@ QString FormatLogTimestamp(const QDateTime &time)
         + TenthsDigit(static_cast<qint16>(clock.msec()));
 }
 
-void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp, qint16 code)
+namespace {
+void AppendLogLine(qint16 toolIndex, const QByteArray &message, const QString &timestamp,
+                   qint16 code)
 {
     // Logging must never disturb its caller: every failure loses the line and nothing more.
     try {
@@ -82,7 +84,7 @@ void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp
         static const QByteArray defaultCode = FormatLogCode(1001);
         const QByteArray &host = HostNameUtf8();
         QByteArray line;
-        line.reserve(32 + host.size() + message.size() * 3 + timestamp.size() * 3);
+        line.reserve(32 + host.size() + message.size() + timestamp.size() * 3);
         line += code == 0 ? defaultCode : FormatLogCode(code);
         line += ' ';
         if (timestamp.isEmpty())
@@ -92,8 +94,19 @@ void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp
         line += ' ';
         line += host;
         line += ' ';
-        line += message.toUtf8();
+        line += message;
         line += "\r\n";
         AppendWhole(strLogFile[static_cast<std::size_t>(toolIndex)], line);
     } catch (...) { }
+}
+} // namespace
+
+void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp, qint16 code)
+{
+    AppendLogLine(toolIndex, message.toUtf8(), timestamp, code);
+}
+
+void WriteLogUtf8(qint16 toolIndex, const QByteArray &message)
+{
+    AppendLogLine(toolIndex, message, {}, 0);
 }
