@@ -5,7 +5,6 @@
 #include "lib/modFileIO.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
-#include "platform/Clock.h"
 
 #include <array>
 #include <cstring>
@@ -112,13 +111,6 @@ QByteArray Header(const QByteArray &timestamp, CaptureDirection direction, qsize
     return timestamp + rest.toUtf8();
 }
 
-// Like a log line, a lost block must never disturb the receive path that captures it; a refused
-// rotation is the caller's to report.
-void AppendAndRotate(const QString &file, const QByteArray &text)
-{
-    AppendWhole(file, text);
-    RotateLog(file, intLogMaxSize, intLogGenerations);
-}
 } // namespace
 
 QByteArray FormatCaptureBlock(const QString &timestamp, CaptureDirection direction,
@@ -150,16 +142,6 @@ QString CaptureFilePath(qint16 toolIndex)
         + strToolName[std::size_t(toolIndex)] + QLatin1String("Data.txt");
 }
 
-void CaptureBlock(qint16 toolIndex, CaptureDirection direction, const QByteArray &bytes,
-                  const QString &peer, const QString &timestamp)
-{
-    const QString file = CaptureFilePath(toolIndex);
-    if (file.isEmpty())
-        return;
-    const QString stamp = timestamp.isEmpty() ? FormatLogTimestamp(CurrentDateTime()) : timestamp;
-    AppendAndRotate(file, FormatCaptureBlock(stamp, direction, bytes, peer));
-}
-
 void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
                      qint64 receivedAtMs, qint64 sentAtMs)
 {
@@ -186,7 +168,10 @@ void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &p
         std::memcpy(out, sent.constData(), size_t(sent.size()));
         std::memcpy(out + sent.size(), dump, size_t(dumpLength));
     }
-    AppendAndRotate(file, text);
+    // Like a log line, a lost record must never disturb the receive path; a refused rotation is
+    // the caller's to report.
+    AppendWhole(file, text);
+    RotateLog(file, intLogMaxSize, intLogGenerations);
 }
 
 bool ReadCaptureSetting(const QString &iniFile)

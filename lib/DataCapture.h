@@ -19,12 +19,6 @@ QString FormatPeer(const QString &address, quint16 port);
 // are set up.
 QString CaptureFilePath(qint16 toolIndex);
 
-// Appends one block to the tool's capture file, whole or not at all, then rotates the file with
-// the log's limits. An empty timestamp means now. A failed append is swallowed and the folder is
-// never created; a refused rotation throws RuntimeError, as RotateLog does.
-void CaptureBlock(qint16 toolIndex, CaptureDirection direction, const QByteArray &bytes,
-                  const QString &peer, const QString &timestamp = {});
-
 // A received block and, when it was echoed (sentAtMs not 0), the same bytes as sent: both
 // records in one append, each whole, then the capture file's rotation with the log's limits. The
 // times are milliseconds since the epoch. A failed append is swallowed; a refused rotation throws.

@@ -2,6 +2,7 @@
 #include "lib/DataCapture.h"
 #include "lib/modFileIO.h"
 #include "lib/modLogging.h"
+#include "lib/modUtility.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -143,15 +144,21 @@ void tst_DataCapture::rotation()
     const QString capture = CaptureFilePath(1);
     QCOMPARE(capture, folder + QStringLiteral("/Kiv_TcpRcvData.txt"));
 
-    // The file holds the limit and the excess once the block is in.
-    const QByteArray block = "26/12/07 16:31:11.4 送信 2バイト [::1]:50123\r\n00000000  41 42"
-        + QByteArray(45, ' ') + "|AB|\r\n00000002\r\n";
+    // The file holds the limit and the excess once the exchange is in: the block as received,
+    // then as sent, each stamped with its own time in the log's form.
+    const QDateTime receivedAt(QDate(2026, 12, 7), QTime(16, 31, 11, 450));
+    const QDateTime sentAt = receivedAt.addMSecs(100);
+    const QByteArray dump = "00000000  41 42" + QByteArray(45, ' ') + "|AB|\r\n00000002\r\n";
+    const QByteArray block = FormatLogTimestamp(receivedAt).toUtf8()
+        + " 受信 2バイト [::1]:50123\r\n" + dump + FormatLogTimestamp(sentAt).toUtf8()
+        + " 送信 2バイト [::1]:50123\r\n" + dump;
     QFile file(capture);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1048576 - block.size() + excess));
     file.close();
     intLogMaxSize = 1;
     intLogGenerations = 3;
-    CaptureBlock(1, CaptureDirection::Sent, "AB", FormatPeer(QStringLiteral("::1"), 50123), stamp);
+    CaptureExchange(1, "AB", FormatPeer(QStringLiteral("::1"), 50123),
+                    receivedAt.toMSecsSinceEpoch(), sentAt.toMSecsSinceEpoch());
 
     QCOMPARE(QFileInfo::exists(capture), excess == 0);
     QFile written(excess > 0 ? capture + ".1" : capture);
