@@ -62,7 +62,7 @@ QByteArray PeerConnection::read(qint64 maxLength)
         m_received.remove(0, maxLength);
     }
     // Room again: take more from the kernel.
-    if (!m_peerFinished && !m_closing && m_error == 0 && m_received.size() < readChunk)
+    if (readingAllowed() && !m_pausedForTurn && m_received.size() < readChunk)
         m_readNotifier->setEnabled(true);
     return bytes;
 }
@@ -73,6 +73,7 @@ void PeerConnection::write(const QByteArray &bytes)
         return;
     m_queue.push_back(bytes);
     m_queued += bytes.size();
+    m_written += bytes.size();
     // Straight to the kernel: the write notifier is armed only for what the kernel cannot take.
     sendQueued();
 }
@@ -83,31 +84,83 @@ void PeerConnection::flush()
         sendQueued();
 }
 
+bool PeerConnection::peerHasSentEnd() const
+{
+    if (m_peerFinished)
+        return true;
+    tcp_info info {};
+    socklen_t length = sizeof info;
+    return m_descriptor >= 0
+        && ::getsockopt(m_descriptor, IPPROTO_TCP, TCP_INFO, &info, &length) == 0
+        && info.tcpi_state == TCP_CLOSE_WAIT;
+}
+
+bool PeerConnection::readingAllowed() const
+{
+    return !m_peerFinished && !m_closing && m_error == 0;
+}
+
 void PeerConnection::onReadable()
 {
-    const qsizetype held = m_received.size();
-    if (held >= readChunk) {
+    if (m_received.size() >= readChunk) {
         m_readNotifier->setEnabled(false); // the reader has enough; read() asks for more
         return;
     }
+    const qsizetype count = receive(readChunk - m_received.size());
+    if (count > 0) {
+        m_readThisTurn += count;
+        if (m_readThisTurn >= readBudgetPerTurn)
+            pauseForTurn();
+        emit readyRead();
+    } else if (m_peerFinished) {
+        emit finishedSending();
+    }
+}
+
+qsizetype PeerConnection::receive(qsizetype limit)
+{
     // Straight into a buffer of the size waiting, so that each block holds only its own bytes
     // while its echo waits. Nothing waiting means the peer's end of file or an error.
     int waiting = 0;
     if (::ioctl(m_descriptor, FIONREAD, &waiting) != 0 || waiting < 1)
         waiting = 1;
-    const qsizetype room = std::min<qsizetype>(waiting, readChunk - held);
+    const qsizetype held = m_received.size();
+    const qsizetype room = std::min<qsizetype>(waiting, limit);
     m_received.resize(held + room);
     const ssize_t count = ::recv(m_descriptor, m_received.data() + held, size_t(room), 0);
     m_received.resize(held + std::max<ssize_t>(count, 0));
-    if (count > 0) {
-        emit readyRead();
-    } else if (count == 0) {
+    if (count == 0) {
         m_peerFinished = true;
         m_readNotifier->setEnabled(false);
-        emit finishedSending();
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+    } else if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         fail(errno);
     }
+    return std::max<ssize_t>(count, 0);
+}
+
+void PeerConnection::drainReceived()
+{
+    while (m_descriptor >= 0 && m_error == 0 && !m_peerFinished) {
+        if (receive(readChunk) == 0)
+            break;
+    }
+}
+
+void PeerConnection::pauseForTurn()
+{
+    m_pausedForTurn = true;
+    m_readNotifier->setEnabled(false);
+    // A timer, not a posted event: it fires only with the other timers that are due, so the
+    // clock and the window's refresh have had their turn before reading goes on.
+    QTimer::singleShot(0, this, &PeerConnection::resumeReading);
+}
+
+void PeerConnection::resumeReading()
+{
+    m_pausedForTurn = false;
+    m_readThisTurn = 0;
+    if (readingAllowed() && m_descriptor >= 0 && m_received.size() < readChunk)
+        m_readNotifier->setEnabled(true);
 }
 
 void PeerConnection::sendQueued()
@@ -132,7 +185,7 @@ void PeerConnection::sendQueued()
             m_frontOffset = 0;
         }
     }
-    if (m_error != 0)
+    if (m_error != 0 || m_descriptor < 0)
         return;
     m_writeNotifier->setEnabled(!m_queue.empty());
     if (sent > 0)
@@ -154,21 +207,25 @@ void PeerConnection::fail(int error)
     QTimer::singleShot(0, this, [this] { emit errorOccurred(m_error); });
 }
 
+void PeerConnection::watchDelivery()
+{
+    if (m_closing || m_error != 0 || m_deliveryCheck)
+        return;
+    startDeliveryCheck();
+}
+
 void PeerConnection::closeGracefully()
 {
     if (m_closing)
         return;
     m_closing = true;
     m_readNotifier->setEnabled(false);
-    if (m_error != 0) {
+    m_received.clear(); // nobody reads it any more
+    if (m_error != 0 || m_stalled) {
         end(undelivered());
         return;
     }
-    m_lastUndelivered = undelivered();
-    m_sinceProgress.start();
-    m_deliveryCheck = new QTimer(this);
-    connect(m_deliveryCheck, &QTimer::timeout, this, &PeerConnection::checkDelivery);
-    m_deliveryCheck->start(deliveryCheckMilliseconds);
+    startDeliveryCheck();
     checkDelivery();
 }
 
@@ -176,6 +233,17 @@ void PeerConnection::closeNow()
 {
     if (m_descriptor >= 0)
         end(undelivered());
+}
+
+void PeerConnection::startDeliveryCheck()
+{
+    if (!m_deliveryCheck) {
+        m_deliveryCheck = new QTimer(this);
+        connect(m_deliveryCheck, &QTimer::timeout, this, &PeerConnection::checkDelivery);
+    }
+    m_acknowledged = acknowledged();
+    m_sinceProgress.start();
+    m_deliveryCheck->start(deliveryCheckMilliseconds);
 }
 
 void PeerConnection::checkDelivery()
@@ -190,18 +258,34 @@ void PeerConnection::checkDelivery()
         return;
     }
     flush();
-    if (m_descriptor < 0)
+    if (m_descriptor < 0 || m_error != 0)
         return;
     const qint64 remaining = undelivered();
-    if (remaining == 0) {
+    if (m_closing && remaining == 0) {
         ::shutdown(m_descriptor, SHUT_WR);
         end(0);
-    } else if (remaining < m_lastUndelivered) {
-        m_lastUndelivered = remaining;
-        m_sinceProgress.start();
-    } else if (m_sinceProgress.hasExpired(stallMilliseconds)) {
-        end(remaining);
+        return;
     }
+    // Progress is any byte acknowledged, however slowly: only a peer that takes nothing stalls.
+    const qint64 acknowledgedNow = m_written - remaining;
+    if (acknowledgedNow > m_acknowledged || remaining == 0) {
+        m_acknowledged = acknowledgedNow;
+        m_stalled = false;
+        m_sinceProgress.start();
+    } else if (m_sinceProgress.hasExpired(s_stallMilliseconds)) {
+        if (m_closing) {
+            end(remaining);
+            return;
+        }
+        m_stalled = true;
+        m_sinceProgress.start(); // reported again after another spell
+        emit stalled();
+    }
+}
+
+qint64 PeerConnection::acknowledged() const
+{
+    return m_written - undelivered();
 }
 
 qint64 PeerConnection::undelivered() const

@@ -20,8 +20,16 @@ class PeerConnection : public QObject
 public:
     // Received bytes held before the connection stops taking more from the kernel.
     static constexpr qint64 readChunk = 256 * 1024;
-    // How long a closing connection may let no byte reach its peer before it gives up.
-    static constexpr int stallMilliseconds = 30000;
+    // Bytes read in one go before the connection lets the event loop run everything else that is
+    // due (the clock, the window, input): a flood never holds the window up.
+    static constexpr qint64 readBudgetPerTurn = 1024 * 1024;
+    // How long a connection may let no byte of its echo be acknowledged before it gives up. Long
+    // enough for a slow reader: a loopback peer reopens its window only once about 64 KiB are
+    // free, which takes 64 s at 1 KB/s.
+    static constexpr int defaultStallMilliseconds = 120000;
+    static int stallMilliseconds() { return s_stallMilliseconds; }
+    // Users cannot change it; tests shorten it so that a stall takes seconds.
+    static void setStallMilliseconds(int milliseconds) { s_stallMilliseconds = milliseconds; }
 
     // Takes over an accepted, connected descriptor.
     explicit PeerConnection(int descriptor, QObject *parent = nullptr);
@@ -33,8 +41,13 @@ public:
     quint16 peerPort() const { return m_peerPort; }
 
     bool peerFinished() const { return m_peerFinished; }
+    // True once the peer's end of file has reached the kernel, even with bytes still unread
+    // before it.
+    bool peerHasSentEnd() const;
     // The errno that ended the connection; 0 while it is sound.
     int error() const { return m_error; }
+    // False once the descriptor has been closed.
+    bool isOpen() const { return m_descriptor >= 0; }
 
     qint64 bytesAvailable() const { return m_received.size(); }
     QByteArray read(qint64 maxLength);
@@ -44,9 +57,17 @@ public:
     // Bytes queued here and not yet handed to the kernel.
     qint64 bytesToWrite() const { return m_queued; }
 
+    // Reports stalled() once the peer has let no byte arrive for stallMilliseconds while bytes
+    // were on their way to it; looks again after each report.
+    void watchDelivery();
+    // Takes every byte the kernel still holds from the peer, whatever readChunk says; for a peer
+    // that will never read again, so that nothing it sent goes unseen.
+    void drainReceived();
+
     // Reads no more and closes once the peer has acknowledged every byte queued for it; then the
-    // object deletes itself. A peer that resets, or lets nothing arrive for stallMilliseconds,
-    // ends it early, and dropped() tells how many bytes never reached it.
+    // object deletes itself. A peer that resets, or lets nothing arrive for stallMilliseconds
+    // (at once when it has already stalled), ends it early, and dropped() tells how many bytes
+    // never reached it.
     void closeGracefully();
     // Ends the connection now (with a reset when bytes were still on their way).
     void closeNow();
@@ -57,15 +78,23 @@ signals:
     // The peer's end of file: every byte it sent has been read into this connection.
     void finishedSending();
     void errorOccurred(int error);
+    void stalled();
     void dropped(qint64 bytes);
 
 private:
     void onReadable();
+    // Takes up to limit bytes that the kernel holds; 0 at the peer's end or on an error.
+    qsizetype receive(qsizetype limit);
+    void pauseForTurn();
+    void resumeReading();
+    bool readingAllowed() const;
     void sendQueued();
     void fail(int error);
+    void startDeliveryCheck();
     void checkDelivery();
     // Bytes queued here or in the kernel that the peer has not acknowledged.
     qint64 undelivered() const;
+    qint64 acknowledged() const;
     void end(qint64 droppedBytes);
 
     int m_descriptor;
@@ -75,7 +104,11 @@ private:
     QSocketNotifier *m_writeNotifier;
     QTimer *m_deliveryCheck = nullptr;
     QElapsedTimer m_sinceProgress;
-    qint64 m_lastUndelivered = 0;
+    qint64 m_written = 0; // every byte ever queued
+    qint64 m_acknowledged = 0;
+    qint64 m_readThisTurn = 0;
+    bool m_pausedForTurn = false;
+    bool m_stalled = false;
     QByteArray m_received;
     std::deque<QByteArray> m_queue;
     qsizetype m_frontOffset = 0;
@@ -83,4 +116,6 @@ private:
     bool m_peerFinished = false;
     bool m_closing = false;
     int m_error = 0;
+
+    static inline int s_stallMilliseconds = defaultStallMilliseconds;
 };

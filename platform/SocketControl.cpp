@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QTcpServer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -186,6 +187,7 @@ void SocketControl::accept(qintptr requestId)
     connect(connection, &PeerConnection::finishedSending, this, &SocketControl::onReadyRead);
     connect(connection, &PeerConnection::bytesWritten, this, &SocketControl::onBytesWritten);
     connect(connection, &PeerConnection::errorOccurred, this, &SocketControl::onConnectionError);
+    connect(connection, &PeerConnection::stalled, this, &SocketControl::onStalled);
     m_connection = connection;
     m_announced = 0;
     m_failed = false;
@@ -246,6 +248,7 @@ void SocketControl::onReadyRead()
     // A peer that does not read its echoes is not read either, until the backlog drains.
     if (sendBacklogFull()) {
         m_arrivalHeldBack = true;
+        m_connection->watchDelivery();
         return;
     }
     m_arrivalHeldBack = false;
@@ -287,6 +290,25 @@ void SocketControl::onConnectionError(int error)
     emit socketError(m_index, int(kind), describe(kind, QString::fromLocal8Bit(strerror(error))));
 }
 
+void SocketControl::onStalled()
+{
+    // A peer that reads nothing while its echo waits may still read later, unless it has finished
+    // sending: then it is ended. Every byte it sent is taken in and handed over first, so the
+    // log accounts for all of it, and the close gives up on the echo at once.
+    if (!m_connection || m_failed || !m_arrivalHeldBack || !m_connection->peerHasSentEnd())
+        return;
+    m_connection->drainReceived();
+    const qint64 available = m_connection->bytesAvailable();
+    if (available > m_announced) {
+        m_announced = available;
+        emit dataArrival(m_index, available);
+    }
+    if (m_connection && !m_closeAnnounced) {
+        m_closeAnnounced = true;
+        emit closed(m_index);
+    }
+}
+
 void SocketControl::onIncomingConnection(qintptr descriptor)
 {
     pendingRequests().insert(descriptor);
@@ -309,9 +331,19 @@ void SocketControl::dropConnection()
     connection->disconnect(this);
     connect(connection, &PeerConnection::dropped, this,
             [this](qint64 bytes) { emit echoDropped(m_index, bytes); });
-    // Only the latest closed connection may still deliver; an older one is cut now.
-    if (m_lingering)
-        m_lingering->closeNow();
-    m_lingering = connection;
     connection->closeGracefully();
+    // Whatever newer peers do, a closed connection delivers until it is done or stalls; only
+    // beyond the bound is the oldest cut.
+    const auto gone = [](const QPointer<PeerConnection> &lingering) {
+        return !lingering || !lingering->isOpen();
+    };
+    m_lingering.erase(std::remove_if(m_lingering.begin(), m_lingering.end(), gone),
+                      m_lingering.end());
+    if (connection->isOpen())
+        m_lingering.push_back(connection);
+    while (m_lingering.size() > std::size_t(maxLingering)) {
+        const QPointer<PeerConnection> oldest = m_lingering.front();
+        m_lingering.pop_front();
+        oldest->closeNow();
+    }
 }

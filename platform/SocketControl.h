@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
+
 class PeerConnection;
 class QTcpServer;
 
@@ -25,6 +27,9 @@ public:
 
     // Echo bytes that may wait unsent before the connection stops reading from its peer.
     static constexpr qint64 maxSendBacklog = 4 * 1024 * 1024;
+    // Closed connections still delivering their echo; beyond this the oldest is cut. Each holds
+    // at most the backlog, so memory stays bounded whatever peers do.
+    static constexpr int maxLingering = 8;
 
     explicit SocketControl(int index = 0, QObject *parent = nullptr);
     ~SocketControl() override;
@@ -60,14 +65,16 @@ signals:
     void dataArrival(int index, qint64 bytesTotal);
     void closed(int index);
     void socketError(int index, int number, const QString &description);
-    // Echo bytes given up on while the connection closed: its peer reset, let nothing arrive for
-    // a long time after it had finished sending, or was replaced and did the same.
+    // Echo bytes given up on while the connection closed: its peer reset, took nothing for a long
+    // time after it had finished sending or had been replaced, or was the oldest of too many
+    // closed connections still delivering.
     void echoDropped(int index, qint64 bytes);
 
 private:
     void onReadyRead();
     void onBytesWritten();
     void onConnectionError(int error);
+    void onStalled();
     void onIncomingConnection(qintptr descriptor);
     bool sendBacklogFull() const;
     void dropConnection();
@@ -78,8 +85,8 @@ private:
     qint32 m_localPort = 0;
     Listener *m_server = nullptr;
     PeerConnection *m_connection = nullptr;
-    // A closed connection still delivering its last echoes; at most one, so memory stays bounded.
-    QPointer<PeerConnection> m_lingering;
+    // Closed connections still delivering their last echoes, oldest first.
+    std::deque<QPointer<PeerConnection>> m_lingering;
     // Received bytes already announced by a data arrival and not read since.
     qint64 m_announced = 0;
     bool m_arrivalHeldBack = false;
