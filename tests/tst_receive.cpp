@@ -60,7 +60,6 @@ private slots:
     void refusedListenOffersToStartAgain();
     void longBlockIsEchoedWholeAndShownCapped();
     void shorterBlockShrinksTheGrid();
-    void peerThatNeverReadsKeepsMemoryBounded();
     void peerResetRightAfterSendingLeavesTheToolServing();
     void exitQuestionCancelThenOk();
 
@@ -342,30 +341,6 @@ void ReceiveTest::shorterBlockShrinksTheGrid()
     QTRY_COMPARE(model.lineCount(), 1);
     QCOMPARE(model.cellText(0, 10), QStringLiteral("6B"));
     QCOMPARE(model.cellText(0, 11), QString());
-}
-
-void ReceiveTest::peerThatNeverReadsKeepsMemoryBounded()
-{
-    startListening();
-    LoopbackClient client;
-    QVERIFY(client.connectTo(m_port));
-    client.setReading(false);
-    const QByteArray stream = patternBytes(48 * 1024 * 1024, 48);
-    client.socket().write(stream);
-
-    // The tool takes what it will until its backlog of unread echoes is full, then stops.
-    QTRY_VERIFY_WITH_TIMEOUT(SocketCount(*m_form) > 1
-                                 && Socket(*m_form, 1)->bytesToSend()
-                                     > SocketControl::maxSendBacklog,
-                             10000);
-    const qint64 backlog = Socket(*m_form, 1)->bytesToSend();
-    QVERIFY2(backlog <= SocketControl::maxSendBacklog + 1024 * 1024,
-             qPrintable(QString::number(backlog)));
-    QVERIFY(client.socket().bytesToWrite() > 0); // the tool stopped reading, so the peer waits
-
-    client.setReading(true);
-    QVERIFY(client.waitForReceived(stream.size(), 120000));
-    QVERIFY(client.received == stream);
 }
 
 void ReceiveTest::peerResetRightAfterSendingLeavesTheToolServing()

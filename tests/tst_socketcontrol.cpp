@@ -197,6 +197,7 @@ class SocketControlTest : public QObject
 private slots:
     void localPortRange_data();
     void localPortRange();
+    void peerThatDoesNotReadIsNotReadEither();
     void halfClosingPeerGetsEveryEchoByteAfterTheBacklog();
     void halfClosedPeerThatNeverReadsIsEndedWithEverythingAccounted();
     void slowReaderIsNeverCut();
@@ -227,6 +228,25 @@ void SocketControlTest::localPortRange()
     }
     QCOMPARE(!refused, accepted);
     QCOMPARE(socket.localPort(), accepted ? port : 0);
+}
+
+void SocketControlTest::peerThatDoesNotReadIsNotReadEither()
+{
+    EchoHarness harness;
+    Peer peer(harness.port(), 64 * 1024);
+    QVERIFY(peer.connected());
+    const QByteArray sent = patternBytes(32 * 1024 * 1024, 4);
+    peer.send(sent);
+    QVERIFY(WaitUntil([&] { return heldBack(harness); }));
+    QVERIFY(!WaitUntil([&] { return peer.allSent(); }, 200));
+    // The tool keeps no more than its backlog and one block, however much waits.
+    const qint64 backlog = harness.connection->bytesToSend();
+    QVERIFY2(backlog <= SocketControl::maxSendBacklog + PeerConnection::readChunk,
+             qPrintable(QString::number(backlog)));
+
+    peer.setReading(true);
+    QVERIFY(WaitUntil([&] { return peer.received.size() == sent.size(); }, 60000));
+    QVERIFY(peer.received == sent);
 }
 
 void SocketControlTest::halfClosingPeerGetsEveryEchoByteAfterTheBacklog()
