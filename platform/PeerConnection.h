@@ -24,9 +24,9 @@ public:
     // due (the clock, the window, input): a flood never holds the window up.
     static constexpr qint64 readBudgetPerTurn = 1024 * 1024;
     // How long a connection may let no byte of its echo be acknowledged before it gives up. Long
-    // enough for a slow reader: a loopback peer reopens its window only once about 64 KiB are
-    // free, which takes 64 s at 1 KB/s.
-    static constexpr int defaultStallMilliseconds = 120000;
+    // enough for a slow reader: a loopback peer with the default 128 KiB receive buffer may
+    // acknowledge nothing until it has read most of it, over two minutes at 1 KB/s.
+    static constexpr int defaultStallMilliseconds = 300000;
     static int stallMilliseconds() { return s_stallMilliseconds; }
     // Users cannot change it; tests shorten it so that a stall takes seconds.
     static void setStallMilliseconds(int milliseconds) { s_stallMilliseconds = milliseconds; }
