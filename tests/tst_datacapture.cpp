@@ -3,6 +3,7 @@
 #include "lib/modFileIO.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
+#include "platform/RuntimeError.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -164,18 +165,24 @@ void tst_DataCapture::setting()
 void tst_DataCapture::rotation_data()
 {
     QTest::addColumn<qint64>("excess");
+    QTest::addColumn<QString>("blocked"); // a folder is in the way of this file's generation 1
 
-    QTest::newRow("exactly the limit stays") << qint64(0);
-    QTest::newRow("one byte over rotates") << qint64(1);
+    QTest::newRow("exactly the limit stays") << qint64(0) << QString();
+    QTest::newRow("one byte over rotates") << qint64(1) << QString();
+    QTest::newRow("capture blocked, the log still rotates")
+        << qint64(1) << QStringLiteral("capture");
+    QTest::newRow("log blocked, the capture still rotates") << qint64(1) << QStringLiteral("log");
 }
 
 void tst_DataCapture::rotation()
 {
     QFETCH(qint64, excess);
+    QFETCH(QString, blocked);
 
     const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(folder));
     InitLogging(folder);
+    intToolIndex = 1;
     const QString capture = CaptureFilePath(1);
     QCOMPARE(capture, folder + QStringLiteral("/Kiv_TcpRcvData.txt"));
 
@@ -190,16 +197,28 @@ void tst_DataCapture::rotation()
     QFile file(capture);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1048576 - block.size() + excess));
     file.close();
+    const QString log = strLogFile[1];
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::WriteOnly) && logFile.resize(1048576 + excess));
+    logFile.close();
+    if (!blocked.isEmpty())
+        QVERIFY(QDir().mkdir((blocked == QLatin1String("log") ? log : capture) + ".1"));
     intLogMaxSize = 1;
     intLogGenerations = 3;
     CaptureExchange(1, "AB", FormatPeer(QStringLiteral("::1"), 50123),
                     receivedAt.toMSecsSinceEpoch(), sentAt.toMSecsSinceEpoch());
+    RotateToolFiles(1, true, "(wscRecv_DataArrival)");
 
-    QCOMPARE(QFileInfo::exists(capture), excess == 0);
-    QFile written(excess > 0 ? capture + ".1" : capture);
+    const bool captureRotates = excess > 0 && blocked != QLatin1String("capture");
+    const bool logRotates = excess > 0 && blocked != QLatin1String("log");
+    QCOMPARE(QFileInfo::exists(capture), !captureRotates);
+    QFile written(captureRotates ? capture + ".1" : capture);
     QVERIFY(written.open(QIODevice::ReadOnly) && written.seek(written.size() - block.size()));
     QCOMPARE(written.readAll(), block);
-    QVERIFY(!QFileInfo::exists(strLogFile[1]));
+    QCOMPARE(QFileInfo(log + ".1").isFile(), logRotates);
+    // A refusal is logged as the handler's trapped error, and nothing else is.
+    const QByteArray refusal = (ErrorText::fileExists + "(wscRecv_DataArrival)\r\n").toUtf8();
+    QCOMPARE(ReadAll(log + ".1").append(ReadAll(log)).endsWith(refusal), !blocked.isEmpty());
 }
 
 void tst_DataCapture::wholeOrNothing_data()
