@@ -4,9 +4,13 @@
 #include <QIcon>
 #include <QWidget>
 #include <algorithm>
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
+    // A file-size limit makes a write fail short, which every append takes back; the signal's
+    // default would end the program with a torn line.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parvel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/parvel.png")));

@@ -4,6 +4,7 @@
 #include "forms/ui/FrameThrottle.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/MessageBox.h"
+#include "lib/DataCapture.h"
 #include "lib/ErrorTrap.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
@@ -90,17 +91,19 @@ void frmMain::wscRecv_ConnectionRequest(int index, qintptr requestId)
 
 void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
 {
-    TrapErrors("(wscRecv_DataArrival)", [&] {
+    static const char tag[] = "(wscRecv_DataArrival)";
+    const bool block = bytesTotal > 1;
+    TrapErrors(tag, [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
         // optNothing, or no option at all (the custom option is disabled), sends nothing.
-        if (bytesTotal <= 1)
+        if (!block)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
         else
             ReceiveBlock(*wscRecv.at(1), bytesTotal, {optRcvData->isChecked(), m_captureData},
                          m_record);
-        // After lone bytes too: the log keeps its size limit whatever peers send.
-        RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
     });
+    // After lone bytes and failed reads too: the log keeps its size limit whatever peers send.
+    RotateToolFiles(1, block && m_captureData, tag);
     // Whatever the block's fate, the window catches up with what was noted, after the echo left.
     m_display->request();
 }

@@ -1,6 +1,7 @@
 #include "lib/DataCapture.h"
 
 #include "lib/AppendFile.h"
+#include "lib/ErrorTrap.h"
 #include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modLogging.h"
@@ -168,10 +169,20 @@ void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &p
         std::memcpy(out, sent.constData(), size_t(sent.size()));
         std::memcpy(out + sent.size(), dump, size_t(dumpLength));
     }
-    // Like a log line, a lost record must never disturb the receive path; a refused rotation is
-    // the caller's to report.
+    // Like a log line, a lost record must never disturb the receive path.
     AppendWhole(file, text);
-    RotateLog(file, intLogMaxSize, intLogGenerations);
+}
+
+void RotateToolFiles(qint16 toolIndex, bool capture, const char *tag)
+{
+    if (toolIndex < 0 || toolIndex >= qint16(strLogFile.size()))
+        return;
+    if (capture)
+        TrapErrors(
+            tag, [&] { RotateLog(CaptureFilePath(toolIndex), intLogMaxSize, intLogGenerations); });
+    TrapErrors(tag, [&] {
+        RotateLog(strLogFile[std::size_t(toolIndex)], intLogMaxSize, intLogGenerations);
+    });
 }
 
 bool ReadCaptureSetting(const QString &iniFile)

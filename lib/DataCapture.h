@@ -20,10 +20,16 @@ QString FormatPeer(const QString &address, quint16 port);
 QString CaptureFilePath(qint16 toolIndex);
 
 // A received block and, when it was echoed (sentAtMs not 0), the same bytes as sent: both
-// records in one append, each whole, then the capture file's rotation with the log's limits. The
-// times are milliseconds since the epoch. A failed append is swallowed; a refused rotation throws.
+// records in one append, each whole. The times are milliseconds since the epoch. A failed append
+// is swallowed; the file's rotation is RotateToolFiles's.
 void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
                      qint64 receivedAtMs, qint64 sentAtMs);
+
+// The rotation after a data event: the capture file (when capture is on) and the log, each with
+// the log's limits and each on its own, so that a refused rotation of one (a folder in the way of
+// a generation) never keeps the other from its limit. A refusal is logged as a trapped error is:
+// its description followed by the tag.
+void RotateToolFiles(qint16 toolIndex, bool capture, const char *tag);
 
 // Capture is on when [Maintenance] CaptureData reads exactly "1"; anything else is off, silently.
 bool ReadCaptureSetting(const QString &iniFile);

@@ -33,7 +33,7 @@ struct ReceiveMode
 
 // One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,
 // hands the echo to the kernel at once when echo is on, logs the response line, notes it all in
-// the record, and then, with capture on, keeps the bytes in the capture file. The log's size is
-// the caller's to check afterwards. Throws RuntimeError as the socket or a rotation does.
+// the record, and then, with capture on, keeps the bytes in the capture file. The files' sizes
+// are the caller's to check afterwards (RotateToolFiles). Throws RuntimeError as the socket does.
 void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
                   ReceiveRecord &record);

@@ -3,12 +3,17 @@
 #include "lib/modFileIO.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
+#include "platform/RuntimeError.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString stamp = QStringLiteral("26/12/07 16:31:11.4");
@@ -20,6 +25,34 @@ QByteArray Counting(int count, int first = 0)
     for (int index = 0; index < count; ++index)
         bytes[index] = char(first + index);
     return bytes;
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Another Parvel appending to the same file as its lock allows. It comes in where this process's
+// write meets the file size limit: between that write and its cut-back.
+struct OtherWriter
+{
+    QByteArray path;
+    QByteArray line;
+    rlimit limit {};
+    bool wrote = false;
+};
+OtherWriter otherWriter;
+
+void AppendAsOtherWriter(int)
+{
+    ::setrlimit(RLIMIT_FSIZE, &otherWriter.limit);
+    const int descriptor = ::open(otherWriter.path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+        otherWriter.wrote
+            = ::write(descriptor, otherWriter.line.constData(), size_t(otherWriter.line.size()))
+            == otherWriter.line.size();
+    ::close(descriptor);
 }
 } // namespace
 
@@ -36,6 +69,9 @@ private slots:
     void rotation();
     void wholeOrNothing_data();
     void wholeOrNothing();
+    void cutBackSparesAnotherWritersLine();
+    void onlyRegularFilesTakeBytes_data();
+    void onlyRegularFilesTakeBytes();
 
 private:
     QTemporaryDir m_dir;
@@ -129,18 +165,24 @@ void tst_DataCapture::setting()
 void tst_DataCapture::rotation_data()
 {
     QTest::addColumn<qint64>("excess");
+    QTest::addColumn<QString>("blocked"); // a folder is in the way of this file's generation 1
 
-    QTest::newRow("exactly the limit stays") << qint64(0);
-    QTest::newRow("one byte over rotates") << qint64(1);
+    QTest::newRow("exactly the limit stays") << qint64(0) << QString();
+    QTest::newRow("one byte over rotates") << qint64(1) << QString();
+    QTest::newRow("capture blocked, the log still rotates")
+        << qint64(1) << QStringLiteral("capture");
+    QTest::newRow("log blocked, the capture still rotates") << qint64(1) << QStringLiteral("log");
 }
 
 void tst_DataCapture::rotation()
 {
     QFETCH(qint64, excess);
+    QFETCH(QString, blocked);
 
     const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(QDir().mkpath(folder));
     InitLogging(folder);
+    intToolIndex = 1;
     const QString capture = CaptureFilePath(1);
     QCOMPARE(capture, folder + QStringLiteral("/Kiv_TcpRcvData.txt"));
 
@@ -155,16 +197,28 @@ void tst_DataCapture::rotation()
     QFile file(capture);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1048576 - block.size() + excess));
     file.close();
+    const QString log = strLogFile[1];
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::WriteOnly) && logFile.resize(1048576 + excess));
+    logFile.close();
+    if (!blocked.isEmpty())
+        QVERIFY(QDir().mkdir((blocked == QLatin1String("log") ? log : capture) + ".1"));
     intLogMaxSize = 1;
     intLogGenerations = 3;
     CaptureExchange(1, "AB", FormatPeer(QStringLiteral("::1"), 50123),
                     receivedAt.toMSecsSinceEpoch(), sentAt.toMSecsSinceEpoch());
+    RotateToolFiles(1, true, "(wscRecv_DataArrival)");
 
-    QCOMPARE(QFileInfo::exists(capture), excess == 0);
-    QFile written(excess > 0 ? capture + ".1" : capture);
+    const bool captureRotates = excess > 0 && blocked != QLatin1String("capture");
+    const bool logRotates = excess > 0 && blocked != QLatin1String("log");
+    QCOMPARE(QFileInfo::exists(capture), !captureRotates);
+    QFile written(captureRotates ? capture + ".1" : capture);
     QVERIFY(written.open(QIODevice::ReadOnly) && written.seek(written.size() - block.size()));
     QCOMPARE(written.readAll(), block);
-    QVERIFY(!QFileInfo::exists(strLogFile[1]));
+    QCOMPARE(QFileInfo(log + ".1").isFile(), logRotates);
+    // A refusal is logged as the handler's trapped error, and nothing else is.
+    const QByteArray refusal = (ErrorText::fileExists + "(wscRecv_DataArrival)\r\n").toUtf8();
+    QCOMPARE(ReadAll(log + ".1").append(ReadAll(log)).endsWith(refusal), !blocked.isEmpty());
 }
 
 void tst_DataCapture::wholeOrNothing_data()
@@ -198,6 +252,75 @@ void tst_DataCapture::wholeOrNothing()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray(100, 'b') + QByteArray(whole ? 100 : 0, 'a'));
+}
+
+void tst_DataCapture::cutBackSparesAnotherWritersLine()
+{
+    const QString path = m_dir.filePath(QStringLiteral("shared.txt"));
+    QFile::remove(path);
+    QVERIFY(AppendWhole(path, QByteArray(100, 'b')));
+    otherWriter = {QFile::encodeName(path), "another writer's line\r\n", {}, false};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &otherWriter.limit), 0);
+    rlimit smallLimit = otherWriter.limit;
+    smallLimit.rlim_cur = 140;
+    struct sigaction other
+    {
+    };
+    struct sigaction previous
+    {
+    };
+    other.sa_handler = AppendAsOtherWriter;
+    QCOMPARE(sigaction(SIGXFSZ, &other, &previous), 0);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &smallLimit), 0);
+    const bool whole = AppendWhole(path, QByteArray(100, 'a'));
+    setrlimit(RLIMIT_FSIZE, &otherWriter.limit);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    QVERIFY(!whole);
+    // Kept waiting by the lock, the other writer appends once this one is done.
+    if (!otherWriter.wrote)
+        QVERIFY(AppendWhole(path, otherWriter.line));
+    QCOMPARE(ReadAll(path), QByteArray(100, 'b') + otherWriter.line);
+}
+
+void tst_DataCapture::onlyRegularFilesTakeBytes_data()
+{
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("FIFO without a reader") << QStringLiteral("fifo");
+    QTest::newRow("FIFO with a reader") << QStringLiteral("fifo read");
+    QTest::newRow("device") << QStringLiteral("device");
+    QTest::newRow("locked by another program") << QStringLiteral("locked");
+}
+
+void tst_DataCapture::onlyRegularFilesTakeBytes()
+{
+    QFETCH(QString, target);
+
+    const QString path = m_dir.filePath(QStringLiteral("target"));
+    QFile::remove(path);
+    const QByteArray name = QFile::encodeName(path);
+    int held = -1; // the FIFO's reader or the lock's holder
+    const auto release = qScopeGuard([&] { ::close(held); });
+    if (target.startsWith(QLatin1String("fifo"))) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        if (target == QLatin1String("fifo read"))
+            QVERIFY((held = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) >= 0);
+    } else if (target == QLatin1String("device")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+    } else {
+        QVERIFY(AppendWhole(path, "kept\r\n"));
+        QVERIFY((held = ::open(name.constData(), O_RDONLY | O_CLOEXEC)) >= 0);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+    }
+
+    // Comes back at once: nothing waits for a reader or a lock.
+    QVERIFY(!AppendWhole(path, "lost\r\n"));
+    char byte = 0;
+    if (target == QLatin1String("fifo read"))
+        QVERIFY(::read(held, &byte, 1) <= 0);
+    if (target == QLatin1String("locked"))
+        QCOMPARE(ReadAll(path), QByteArray("kept\r\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_DataCapture)

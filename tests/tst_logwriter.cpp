@@ -32,10 +32,13 @@ private slots:
     void currentTimeStamp();
     void timestamp_data();
     void timestamp();
+    void timestampFollowsClockSteps_data();
+    void timestampFollowsClockSteps();
 
     void indexOutOfRange_data();
     void indexOutOfRange();
     void readOnlyLogFile();
+    void shortWriteLeavesNoPartialLine_data();
     void shortWriteLeavesNoPartialLine();
 
 private:
@@ -228,6 +231,29 @@ void tst_LogWriter::timestamp()
     QCOMPARE(expected.size(), 19);
 }
 
+void tst_LogWriter::timestampFollowsClockSteps_data()
+{
+    QTest::addColumn<qint64>("stepMs");
+
+    QTest::newRow("a second on") << qint64(1000);
+    QTest::newRow("a second back") << qint64(-1000);
+    QTest::newRow("an hour back") << qint64(-3600 * 1000);
+    QTest::newRow("a tenth back, same second") << qint64(-100);
+}
+
+void tst_LogWriter::timestampFollowsClockSteps()
+{
+    QFETCH(qint64, stepMs);
+
+    // The cheap stamp of every log line must follow the clock wherever it is set, e.g. by NTP.
+    const qint64 start = QDateTime(QDate(2030, 6, 15), QTime(16, 31, 11, 250)).toMSecsSinceEpoch();
+    for (const qint64 at : {start, start + stepMs}) {
+        QByteArray stamp;
+        AppendLogTimestamp(stamp, at);
+        QCOMPARE(stamp, FormatLogTimestamp(QDateTime::fromMSecsSinceEpoch(at)).toLatin1());
+    }
+}
+
 void tst_LogWriter::indexOutOfRange_data()
 {
     QTest::addColumn<qint16>("index");
@@ -259,9 +285,22 @@ void tst_LogWriter::readOnlyLogFile()
     QCOMPARE(logContent(), QByteArray("old\r\n"));
 }
 
+void tst_LogWriter::shortWriteLeavesNoPartialLine_data()
+{
+    QTest::addColumn<bool>("empty");
+
+    // An empty file is a new log just after a rotation.
+    QTest::newRow("empty file") << true;
+    QTest::newRow("after a line") << false;
+}
+
 void tst_LogWriter::shortWriteLeavesNoPartialLine()
 {
-    WriteLog(1, QStringLiteral("whole"), QStringLiteral("t"));
+    QFETCH(bool, empty);
+    if (empty)
+        QVERIFY(QFile(strLogFile[1]).open(QIODevice::WriteOnly));
+    else
+        WriteLog(1, QStringLiteral("whole"), QStringLiteral("t"));
     const QByteArray before = logContent();
 
     // A full disk, as a file size limit of a few bytes more than the log has.

@@ -6,6 +6,7 @@
 #include "forms/frmMain.h"
 #include "platform/SocketControl.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -18,6 +19,7 @@ enum class Fault {
     LogDiskFull,
     LiveFileCannotBeRenamed,
     GenerationCannotBeRenamed,
+    CaptureCannotRotate,
 };
 
 // Lines written straight into the log to push it past its size limit.
@@ -123,15 +125,17 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults_data()
     QTest::newRow("log writes fail: disk full") << Fault::LogDiskFull;
     QTest::newRow("live file cannot become generation 1") << Fault::LiveFileCannotBeRenamed;
     QTest::newRow("generation 1 cannot become generation 2") << Fault::GenerationCannotBeRenamed;
+    QTest::newRow("the capture file cannot rotate") << Fault::CaptureCannotRotate;
 }
 
 void ReliabilityFaultsTest::receivingSurvivesLogFaults()
 {
     QFETCH(Fault, fault);
-    const bool rotationFault
-        = fault == Fault::LiveFileCannotBeRenamed || fault == Fault::GenerationCannotBeRenamed;
+    const bool rotationFault = fault == Fault::LiveFileCannotBeRenamed
+        || fault == Fault::GenerationCannotBeRenamed || fault == Fault::CaptureCannotRotate;
     const QString log = m_folder->logFile();
     const QString logFolder = QFileInfo(log).path();
+    const QString capture = logFolder + QStringLiteral("/Kiv_TcpRcvData.txt");
     const QString aside = m_folder->path() + QStringLiteral("/log-aside.txt");
     const QByteArray oversize = fillerLine.repeated(1024 * 1024 / fillerLine.size() + 1);
 
@@ -161,8 +165,17 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults()
         QVERIFY(appendFile(generation(1), fillerLine));
         QVERIFY(QDir().mkdir(generation(2)));
         break;
+    case Fault::CaptureCannotRotate:
+        QVERIFY(appendFile(log, oversize));
+        QVERIFY(appendFile(capture, oversize));
+        QVERIFY(QDir().mkdir(capture + QStringLiteral(".1")));
+        Ctl<QAction>(*m_form, "CaptureData")->trigger();
+        break;
     }
     const QStringList during = sendPhase(client, 20, rotationFault);
+    // The log rotates on its own while the capture file cannot.
+    if (fault == Fault::CaptureCannotRotate)
+        QVERIFY(QFileInfo(generation(1)).size() > oversize.size());
     QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckListening));
     QCOMPARE(Socket(*m_form, 1)->state(), int(SocketControl::sckConnected));
 
@@ -191,6 +204,10 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults()
     case Fault::GenerationCannotBeRenamed:
         QCOMPARE(readFile(generation(1)), fillerLine);
         QVERIFY(QDir().rmdir(generation(2)));
+        kept = before + during;
+        break;
+    case Fault::CaptureCannotRotate:
+        QVERIFY(QDir().rmdir(capture + QStringLiteral(".1")));
         kept = before + during;
         break;
     }

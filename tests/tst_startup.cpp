@@ -9,6 +9,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Start-up of the real executable, copied into a fresh program folder.
 class StartupTest : public QObject
 {
@@ -21,6 +27,8 @@ private slots:
     void firstStartPreparesFoldersAndSecondLeavesSilently_data();
     void firstStartPreparesFoldersAndSecondLeavesSilently();
     void oversizedLogIsRotatedAtStart();
+    void secondStartWithAnUnwritableLog_data();
+    void secondStartWithAnUnwritableLog();
 
 private:
     QString file(const QString &relative) const { return m_dir->filePath(relative); }
@@ -123,6 +131,56 @@ void StartupTest::oversizedLogIsRotatedAtStart()
 
     process.kill();
     QVERIFY(process.waitForFinished(10000));
+}
+
+void StartupTest::secondStartWithAnUnwritableLog_data()
+{
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("a FIFO without a reader at the log path") << true;
+    QTest::newRow("the log at the file size limit") << false;
+}
+
+void StartupTest::secondStartWithAnUnwritableLog()
+{
+    QFETCH(bool, fifo);
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
+    const QString log = file(QStringLiteral("Log/Kiv_TcpRcvLog.txt"));
+    const QByteArray earlier
+        = QByteArray("1001 26/12/07 17:34:42.5 host earlier\r\n").repeated(2000);
+    if (fifo) {
+        QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+    } else {
+        QFile live(log);
+        QVERIFY(live.open(QIODevice::WriteOnly));
+        QCOMPARE(live.write(earlier), earlier.size());
+    }
+    // The running instance's lock, held by the test.
+    const int lock
+        = ::open(QFile::encodeName(m_dir->path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const auto unlock = qScopeGuard([lock] { ::close(lock); });
+    QCOMPARE(::flock(lock, LOCK_EX | LOCK_NB), 0);
+
+    QProcess second;
+    if (!fifo) {
+        // Room for a part of the refusal line only.
+        const rlim_t room = rlim_t(earlier.size() + 20);
+        second.setChildProcessModifier([room] {
+            rlimit limit {};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = room;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    QVERIFY(StartExecutable(second, m_executable));
+    // The refusal line is lost, and the start ends as it would have with it.
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    if (!fifo) {
+        QFile live(log);
+        QVERIFY(live.open(QIODevice::ReadOnly));
+        QCOMPARE(live.readAll(), earlier);
+    }
 }
 
 QTEST_GUILESS_MAIN(StartupTest)
