@@ -241,8 +241,6 @@ void frmMain::CreateControls()
         connect(option, &QRadioButton::toggled, this, [this] { TabToCheckedOption(); });
     TabToCheckedOption();
     cmdRecvData->setFocus();
-    // Where the focus is shows from the start, not only after the first Tab.
-    setAttribute(Qt::WA_KeyboardFocusChange);
     // F10 opens the menu, as on other desktops.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, this, [this] {

@@ -7,12 +7,15 @@
 #include "forms/ui/CenterForm.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
+#include "forms/ui/StatusPanel.h"
+#include "forms/StatusTexts.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
 #include "platform/SocketControl.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -182,6 +185,8 @@ void FrmMainLayoutTest::windowHasFixedClientArea()
     // 9975 x 8520 twips below the menu bar, the status bar included.
     QWidget *client = m_form->centralWidget();
     QCOMPARE(client->width(), 665);
+    // The status panels share the width; they never widen the window.
+    QCOMPARE(m_form->width(), 665);
     QCOMPARE(client->height() + Ctl<QStatusBar>(*m_form, "sbStatusBar")->height(), 568);
     QVERIFY(Ctl<QStatusBar>(*m_form, "sbStatusBar")->height() >= 17);
     QCOMPARE(Ctl<QStatusBar>(*m_form, "sbStatusBar")->geometry().top(),
@@ -234,6 +239,21 @@ void FrmMainLayoutTest::nothingTouches()
         QVERIFY(client.contains(QRectF(shown->geometry()).translated(client.topLeft())));
         QVERIFY(shown->heightForWidth(shown->width()) <= shown->height());
         QVERIFY(shown->fontMetrics().boundingRect(shown->rect(), int(shown->alignment()) | Qt::TextWordWrap, note).width() <= shown->width());
+    }
+
+    // The widest counts keep their unit in view.
+    for (const char *name : {"sbReceived", "sbSent"}) {
+        auto *panel = Ctl<StatusPanel>(*m_form, name);
+        const QString widest = StatusTexts::ReceivedShort(999999, 999LL << 30);
+        panel->setFullText(StatusTexts::Received(999999, 999LL << 30), widest);
+        QCOMPARE(panel->text(), widest);
+    }
+    for (const auto &[name, widest] :
+         {std::pair("sbListening", StatusTexts::Listening(65535, false)),
+          std::pair("sbConnection", StatusTexts::Connection(QStringLiteral("127.0.0.1"), 65535))}) {
+        auto *panel = Ctl<StatusPanel>(*m_form, name);
+        panel->setFullText(widest);
+        QCOMPARE(panel->text(), widest);
     }
 
     // The dialog's colon stays clear of its text box.
@@ -324,16 +344,59 @@ void FrmMainLayoutTest::initialState()
 
 void FrmMainLayoutTest::focusAndTabOrder()
 {
-    QCOMPARE(m_form->focusWidget(), Ctl<QPushButton>(*m_form, "cmdRecvData"));
-    QCOMPARE(nextTabStop(Ctl<QPushButton>(*m_form, "cmdRecvData")),
-             Ctl<QRadioButton>(*m_form, "optNothing"));
-    QCOMPARE(nextTabStop(Ctl<QRadioButton>(*m_form, "optNothing")),
-             Ctl<QRadioButton>(*m_form, "optRcvData"));
-    // The disabled custom option is skipped.
-    QCOMPARE(nextTabStop(Ctl<QRadioButton>(*m_form, "optRcvData")),
-             Ctl<QPushButton>(*m_form, "cmdEnd"));
-    QCOMPARE(nextTabStop(Ctl<QPushButton>(*m_form, "cmdEnd")),
-             Ctl<QPushButton>(*m_form, "cmdRecvData"));
+    auto *start = Ctl<QPushButton>(*m_form, "cmdRecvData");
+    auto *nothing = Ctl<QRadioButton>(*m_form, "optNothing");
+    auto *echo = Ctl<QRadioButton>(*m_form, "optRcvData");
+    auto *end = Ctl<QPushButton>(*m_form, "cmdEnd");
+    auto *received = Ctl<HexGrid>(*m_form, "fgrdRecvData");
+    auto *sent = Ctl<HexGrid>(*m_form, "fgrdSendData");
+    QCOMPARE(m_form->focusWidget(), start);
+    // With no option checked Tab enters the options at the first, then goes on to the exit
+    // button and the two grids.
+    QCOMPARE(nextTabStop(start), nothing);
+    QCOMPARE(nextTabStop(nothing), end);
+    QCOMPARE(nextTabStop(end), received);
+    QCOMPARE(nextTabStop(received), sent);
+    QCOMPARE(nextTabStop(sent), start);
+
+    // Through real keys: Tab lands on the checked option, an arrow moves to (and checks) the next.
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    echo->setChecked(true);
+    start->setFocus();
+    // The focus shows before any key is pressed.
+    QStyleOption focusShown;
+    focusShown.initFrom(start);
+    QVERIFY(focusShown.state & QStyle::State_HasFocus);
+    QVERIFY(focusShown.state & QStyle::State_KeyboardFocusChange);
+    QTest::keyClick(start, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), echo);
+    QTest::keyClick(echo, Qt::Key_Left);
+    QCOMPARE(m_form->focusWidget(), nothing);
+    QVERIFY(nothing->isChecked());
+    QTest::keyClick(nothing, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), end);
+
+    // In a grid, Ctrl+A and Ctrl+C copy the block without a mouse.
+    SetGridFromByteArray(received->hexModel(), QByteArray("\x01\xAB"));
+    QTest::keyClick(end, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), received);
+    QTest::keyClick(received, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(received, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 AB"));
+
+    // Return presses the focused button.
+    start->setFocus();
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(start->text(), QStringLiteral("受信停止"));
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(start->text(), QStringLiteral("受信待ち"));
+
+    // F10 opens the menu.
+    QTest::keyClick(start, Qt::Key_F10);
+    QTRY_VERIFY(Ctl<QMenu>(*m_form, "Admin")->isVisible());
+    QCOMPARE(m_form->menuBar()->activeAction(), Ctl<QMenu>(*m_form, "Admin")->menuAction());
+    Ctl<QMenu>(*m_form, "Admin")->close();
 }
 
 void FrmMainLayoutTest::gridsFitTheirColumns()
