@@ -21,8 +21,7 @@ QString abbreviated(qint64 bytes)
     double value = double(bytes) / 1024;
     int unit = 0;
     const auto rounded = [](double v) {
-        return v < 9.995 ? QString::number(v, 'f', 2)
-                         : QString::number(v, 'f', v < 99.95 ? 1 : 0);
+        return v < 9.995 ? QString::number(v, 'f', 2) : QString::number(v, 'f', v < 99.95 ? 1 : 0);
     };
     while (rounded(value).toDouble() >= 1000 && unit + 1 < int(std::size(units))) {
         value /= 1024;

@@ -37,9 +37,9 @@ void frmMain::RefreshStatus()
     sbConnection->setFullText(
         connection ? StatusTexts::Connection(connection->peerAddress(), connection->peerPort())
                    : StatusTexts::Connection({}, 0));
-    sbReceived->setFullText(StatusTexts::Received(m_record.blocksReceived, m_record.bytesReceived),
-                            StatusTexts::ReceivedShort(m_record.blocksReceived,
-                                                       m_record.bytesReceived));
+    sbReceived->setFullText(
+        StatusTexts::Received(m_record.blocksReceived, m_record.bytesReceived),
+        StatusTexts::ReceivedShort(m_record.blocksReceived, m_record.bytesReceived));
     sbSent->setFullText(StatusTexts::Sent(m_record.blocksSent, m_record.bytesSent),
                         StatusTexts::SentShort(m_record.blocksSent, m_record.bytesSent));
 }

@@ -152,8 +152,8 @@ void frmMain::CreateControls()
                                 twips(3000, 960, 975, 375));
     lblLastRecvDateTimeData = stampLabel(client, "lblLastRecvDateTimeData",
                                          twips(3960, 960, 1575, 255), QStringLiteral("受信時刻"));
-    cmdRecvData = button(client, "cmdRecvData", QStringLiteral("受信待ち"),
-                         twips(6120, 600, 2175, 495));
+    cmdRecvData
+        = button(client, "cmdRecvData", QStringLiteral("受信待ち"), twips(6120, 600, 2175, 495));
     fgrdRecvData = place(new HexGrid(client), "fgrdRecvData", QStringLiteral("受信データ"),
                          twips(600, 1320, 8775, 2415));
     // Above the start button, at the grid's right end: the band under the button is too thin
@@ -243,9 +243,8 @@ void frmMain::CreateControls()
     cmdRecvData->setFocus();
     // F10 opens the menu, as on other desktops.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this, [this] {
-        menuBar()->setActiveAction(Admin->menuAction());
-    });
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(Admin->menuAction()); });
 
     // The window keeps the size of its layout: menu bar, client area and status bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

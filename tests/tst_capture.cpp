@@ -115,8 +115,9 @@ void CaptureTest::logFolderThatDoesNotOpenShowsItsPath()
     QCOMPARE(m_window->boxes.texts(),
              QStringList({QStringLiteral("ログフォルダを開けませんでした。\r\n") + folder}));
     QCOMPARE(m_window->boxes.boxes.first().style, 48);
-    QCOMPARE(m_window->folder.logMessages().last(),
-             QStringLiteral("フォルダを開くアプリケーションが見つかりません。(OpenLogFolder_Click)"));
+    QCOMPARE(
+        m_window->folder.logMessages().last(),
+        QStringLiteral("フォルダを開くアプリケーションが見つかりません。(OpenLogFolder_Click)"));
 }
 
 QTEST_MAIN(CaptureTest)

@@ -2,13 +2,13 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
+#include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/CenterForm.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/StatusPanel.h"
-#include "forms/StatusTexts.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
@@ -231,14 +231,20 @@ void FrmMainLayoutTest::nothingTouches()
     const QRectF endInk = inkOf(Ctl<QWidget>(*m_form, "cmdEnd"));
     const QRectF sendGrid = inkOf(Ctl<QWidget>(*m_form, "fgrdSendData"));
     const QRectF client = QRectF(m_form->centralWidget()->geometry());
-    QVERIFY2(startInk.top() - recvInk.bottom() >= 4, qPrintable(QString::number(startInk.top() - recvInk.bottom())));
-    QVERIFY2(sendInk.top() - sendGrid.bottom() >= 4, qPrintable(QString::number(sendInk.top() - sendGrid.bottom())));
-    QVERIFY2(sendInk.left() - endInk.right() >= 4, qPrintable(QString::number(sendInk.left() - endInk.right())));
+    QVERIFY2(startInk.top() - recvInk.bottom() >= 4,
+             qPrintable(QString::number(startInk.top() - recvInk.bottom())));
+    QVERIFY2(sendInk.top() - sendGrid.bottom() >= 4,
+             qPrintable(QString::number(sendInk.top() - sendGrid.bottom())));
+    QVERIFY2(sendInk.left() - endInk.right() >= 4,
+             qPrintable(QString::number(sendInk.left() - endInk.right())));
     // Whole: nothing of either note is cut at its edges.
     for (QLabel *shown : {recvNote, sendNote}) {
         QVERIFY(client.contains(QRectF(shown->geometry()).translated(client.topLeft())));
         QVERIFY(shown->heightForWidth(shown->width()) <= shown->height());
-        QVERIFY(shown->fontMetrics().boundingRect(shown->rect(), int(shown->alignment()) | Qt::TextWordWrap, note).width() <= shown->width());
+        QVERIFY(shown->fontMetrics()
+                    .boundingRect(shown->rect(), int(shown->alignment()) | Qt::TextWordWrap, note)
+                    .width()
+                <= shown->width());
     }
 
     // The widest counts keep their unit in view.
@@ -263,7 +269,8 @@ void FrmMainLayoutTest::nothingTouches()
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     const QRectF colonInk = inkOf(Ctl<QLabel>(*dialog, "lblColon"));
     const QRectF box = QRectF(Ctl<QWidget>(*dialog, "txtRcvPort")->geometry());
-    QVERIFY2(box.left() - colonInk.right() >= 2, qPrintable(QString::number(box.left() - colonInk.right())));
+    QVERIFY2(box.left() - colonInk.right() >= 2,
+             qPrintable(QString::number(box.left() - colonInk.right())));
     qInfo("at %gx: clock to caption %g px, note to button %g px, note to grid %g px, note to "
           "button %g px, colon to box %g px",
           clock->devicePixelRatioF(), captionInk.left() - clockInk.right(),

@@ -62,9 +62,8 @@ QPalette adwaitaDark()
     return dark;
 }
 
-const char *const darkStyleSheet
-    = "QWidget { background-color: #2b2b2b; color: #e6e6e6; }"
-      "QAbstractItemView { background-color: #1e1e1e; }";
+const char *const darkStyleSheet = "QWidget { background-color: #2b2b2b; color: #e6e6e6; }"
+                                   "QAbstractItemView { background-color: #1e1e1e; }";
 
 QPalette darkPalette()
 {
@@ -133,7 +132,8 @@ void HexGridPaletteTest::windowReadsUnderEveryLook_data()
     QTest::addColumn<QString>("styleSheet");
     QTest::newRow("light desktop") << QApplication::palette() << QString();
     QTest::newRow("dark desktop") << adwaitaDark() << QString();
-    QTest::newRow("dark style sheet") << QApplication::palette() << QString::fromLatin1(darkStyleSheet);
+    QTest::newRow("dark style sheet")
+        << QApplication::palette() << QString::fromLatin1(darkStyleSheet);
 }
 
 void HexGridPaletteTest::windowReadsUnderEveryLook()

@@ -38,8 +38,7 @@ private:
     // What a screen reader hears of a panel or a note: its name, then its whole text.
     static QString panel(const frmMain &form, const char *name)
     {
-        QAccessibleInterface *face
-            = QAccessible::queryAccessibleInterface(Ctl<QLabel>(form, name));
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(Ctl<QLabel>(form, name));
         return face->text(QAccessible::Name) + QStringLiteral(": ")
             + face->text(QAccessible::Description);
     }
@@ -86,8 +85,8 @@ void StatusPanelsTest::texts_data()
         << StatusTexts::SentShort(1, 1048575) << QStringLiteral("送信 1件 1.00 MB");
     QTest::newRow("short, below one of the next unit")
         << StatusTexts::SentShort(1, 1023 * 1024) << QStringLiteral("送信 1件 0.999 MB");
-    QTest::newRow("short, 999 GB") << StatusTexts::SentShort(999999, 999LL << 30)
-                                   << QStringLiteral("送信 999,999件 999 GB");
+    QTest::newRow("short, 999 GB")
+        << StatusTexts::SentShort(999999, 999LL << 30) << QStringLiteral("送信 999,999件 999 GB");
     QTest::newRow("block that fits") << StatusTexts::ShownPart(2048) << QString();
     QTest::newRow("block cut") << StatusTexts::ShownPart(3000)
                                << QStringLiteral("3,000 バイト中 先頭 2,048 バイトを表示");
@@ -126,8 +125,8 @@ void StatusPanelsTest::tooltipShowsWhatIsCut_data()
     QTest::addColumn<QString>("shortForm");
     QTest::addColumn<QString>("toolTip");
     const QString fits = StatusTexts::Connection(QStringLiteral("127.0.0.1"), 50123);
-    const QString cut = StatusTexts::Connection(
-        QStringLiteral("fd12:3456:789a:bcde:1234:5678:9abc:def0"), 50123);
+    const QString cut
+        = StatusTexts::Connection(QStringLiteral("fd12:3456:789a:bcde:1234:5678:9abc:def0"), 50123);
     const QString exact = StatusTexts::Received(43, 10000058);
     QTest::newRow("fits: none") << fits << QString() << QString();
     QTest::newRow("cut: the whole text") << cut << QString() << cut;
@@ -145,8 +144,8 @@ void StatusPanelsTest::tooltipShowsWhatIsCut()
     shown->setFullText(whole, shortForm);
     QTEST(shown->toolTip(), "toolTip");
     // What the panel shows is the short form or the start of the whole text, never other words.
-    const QString start = shown->text().endsWith(QChar(0x2026)) ? shown->text().chopped(1)
-                                                                 : shown->text();
+    const QString start
+        = shown->text().endsWith(QChar(0x2026)) ? shown->text().chopped(1) : shown->text();
     QVERIFY((shortForm.isEmpty() ? whole : shortForm).startsWith(start));
 }
 
@@ -240,7 +239,8 @@ void StatusPanelsTest::countsAgreeWithTheLog()
                  heard("sbReceived", StatusTexts::Received(blocks, total)));
     QCOMPARE(panel(window.form, "sbSent"), heard("sbSent", StatusTexts::Sent(blocks, total)));
     // The panel keeps the unit in view; the tooltip has the exact figure.
-    QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->text(), StatusTexts::SentShort(blocks, total));
+    QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->text(),
+             StatusTexts::SentShort(blocks, total));
     QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->toolTip(), StatusTexts::Sent(blocks, total));
 }
 

@@ -40,9 +40,13 @@ QPalette gridPalette(QPalette palette)
         {QPalette::AlternateBase, QColor(0xF7, 0xF7, 0xF7)},
         {QPalette::Text, byteColor},
     };
+    // The disabled group too: the corner cell above the line headers is a disabled button.
     for (const auto &[role, color] : light) {
         palette.setColor(QPalette::Active, role, color);
         palette.setColor(QPalette::Inactive, role, color);
+        const bool text = role == QPalette::WindowText || role == QPalette::ButtonText
+            || role == QPalette::Text;
+        palette.setColor(QPalette::Disabled, role, text ? emptyColor : color);
     }
     return palette;
 }
@@ -65,8 +69,8 @@ public:
             QStyleOptionFocusRect focus;
             focus.QStyleOption::operator=(option);
             focus.rect = option.rect.adjusted(1, 1, -1, -1);
-            focus.backgroundColor = option.palette.color(
-                selected ? QPalette::Highlight : QPalette::Base);
+            focus.backgroundColor
+                = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
             const QWidget *view = option.widget;
             (view ? view->style() : QApplication::style())
                 ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view);
@@ -91,9 +95,10 @@ public:
         const bool holdsByte = index.data(HexGridModel::HoldsByteRole).toBool();
         // Black digits where black reads on the cells, else the palette's or the style sheet's.
         const QColor base = option.palette.color(QPalette::Base);
-        painter->setPen(selected        ? option.palette.highlightedText().color()
-                            : holdsByte ? ReadableOn(base, byteColor, option.palette.color(QPalette::Text))
-                                        : emptyColor);
+        painter->setPen(selected ? option.palette.highlightedText().color()
+                            : holdsByte
+                            ? ReadableOn(base, byteColor, option.palette.color(QPalette::Text))
+                            : emptyColor);
         painter->drawStaticText(
             QPointF(option.rect.x() + (option.rect.width() - size.width()) / 2,
                     option.rect.y() + (option.rect.height() - size.height()) / 2),
