@@ -183,6 +183,9 @@ void FrmMainLayoutTest::windowHasFixedClientArea()
     m_form->Show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     // 9975 x 8520 twips below the menu bar, the status bar included.
+    // Measured with the font the set-up installs, not a fallback.
+    QVERIFY2(QFontInfo(m_form->font()).family().startsWith(QLatin1String("IPA")),
+             qPrintable(QFontInfo(m_form->font()).family()));
     QWidget *client = m_form->centralWidget();
     QCOMPARE(client->width(), 665);
     // The status panels share the width; they never widen the window.
