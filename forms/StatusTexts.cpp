@@ -13,17 +13,39 @@ QString grouped(qint64 value)
     return digits;
 }
 
-QString counts(const QString &direction, qint64 blocks, qint64 bytes)
+// Three significant digits in the largest unit that keeps the figure below 1000: 97.7 KB,
+// 9.54 MB, 123 GB. Units of 1024, as file managers count.
+QString abbreviated(qint64 bytes)
 {
-    return QStringLiteral("%1 %2件 %3バイト").arg(direction, grouped(blocks), grouped(bytes));
+    static const char *const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = double(bytes) / 1024;
+    int unit = 0;
+    const auto rounded = [](double v) {
+        return v < 9.995 ? QString::number(v, 'f', 2) : QString::number(v, 'f', v < 99.95 ? 1 : 0);
+    };
+    while (rounded(value).toDouble() >= 1000 && unit + 1 < int(std::size(units))) {
+        value /= 1024;
+        ++unit;
+    }
+    const QString digits
+        = value < 1 ? QString::number(value, 'f', value < 0.9995 ? 3 : 2) : rounded(value);
+    return digits + QLatin1Char(' ') + QLatin1String(units[unit]);
+}
+
+QString counts(const QString &direction, qint64 blocks, qint64 bytes, bool shortForm)
+{
+    const QString amount = shortForm && bytes >= 100000 ? abbreviated(bytes)
+                                                        : grouped(bytes) + QStringLiteral("バイト");
+    return QStringLiteral("%1 %2件 %3").arg(direction, grouped(blocks), amount);
 }
 } // namespace
 
 namespace StatusTexts {
 
-QString Listening(quint16 port)
+QString Listening(quint16 port, bool listening)
 {
-    return port == 0 ? QStringLiteral("停止中") : QStringLiteral("待受中 %1").arg(port);
+    const QString state = listening ? QStringLiteral("待受中") : QStringLiteral("停止中");
+    return port == 0 ? state : state + QLatin1Char(' ') + QString::number(port);
 }
 
 QString Connection(const QString &address, quint16 port)
@@ -34,19 +56,29 @@ QString Connection(const QString &address, quint16 port)
 
 QString Received(qint64 blocks, qint64 bytes)
 {
-    return counts(QStringLiteral("受信"), blocks, bytes);
+    return counts(QStringLiteral("受信"), blocks, bytes, false);
 }
 
 QString Sent(qint64 blocks, qint64 bytes)
 {
-    return counts(QStringLiteral("送信"), blocks, bytes);
+    return counts(QStringLiteral("送信"), blocks, bytes, false);
+}
+
+QString ReceivedShort(qint64 blocks, qint64 bytes)
+{
+    return counts(QStringLiteral("受信"), blocks, bytes, true);
+}
+
+QString SentShort(qint64 blocks, qint64 bytes)
+{
+    return counts(QStringLiteral("送信"), blocks, bytes, true);
 }
 
 QString ShownPart(qint64 blockBytes)
 {
     if (blockBytes <= HexGridModel::maxBytes)
         return {};
-    return QStringLiteral("最新 %1 バイト中 %2 バイトを表示")
+    return QStringLiteral("%1 バイト中 先頭 %2 バイトを表示")
         .arg(grouped(blockBytes), grouped(HexGridModel::maxBytes));
 }
 

@@ -2,17 +2,22 @@
 
 #include <QString>
 
-// What the status bar's connection panels and the receive grid's note say.
+// What the status bar's connection panels and the grids' notes say.
 namespace StatusTexts {
-// "待受中 5000" while the listener holds port 5000, else "停止中". The panels share a narrow
-// status bar, so their texts are terse; a text that does not fit shows whole as a tooltip.
-QString Listening(quint16 port);
+// "待受中 5000" while the listener holds port 5000; "停止中 5000" while stopped, naming the port
+// the next start will try. The panels share a narrow status bar, so their texts are terse; a
+// text that does not fit shows whole as a tooltip.
+QString Listening(quint16 port, bool listening = true);
 // "接続中 127.0.0.1:50123" ("[::1]:50123" for IPv6), or "未接続" without a peer.
 QString Connection(const QString &address, quint16 port);
-// "受信 3件 6,000バイト", "送信 …".
+// The exact counts, "受信 3件 6,000バイト", "送信 …": tooltips and screen readers.
 QString Received(qint64 blocks, qint64 bytes);
 QString Sent(qint64 blocks, qint64 bytes);
-// "最新 3,000 バイト中 2,048 バイトを表示" when the newest block is longer than the grid shows;
-// empty for a block that fits.
+// What the panel shows: the same, but from 100,000 bytes up three significant digits with a
+// unit ("受信 43件 9.54 MB"), so the unit stays in view.
+QString ReceivedShort(qint64 blocks, qint64 bytes);
+QString SentShort(qint64 blocks, qint64 bytes);
+// "3,000 バイト中 先頭 2,048 バイトを表示" when a block is longer than its grid shows; empty for
+// a block that fits.
 QString ShownPart(qint64 blockBytes);
 } // namespace StatusTexts

@@ -28,6 +28,9 @@ void frmMain::Show()
         Form_Load();
     }
     show();
+    // Where the focus is shows from the start, not only after the first Tab (showing a window
+    // clears this mark).
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -66,6 +66,8 @@ private:
     // Asks the exit question; true when the user confirmed and the program is ending.
     bool ConfirmAndEnd();
     void RefreshStatus();
+    // Only the checked response option (the first, with none checked) is a Tab stop.
+    void TabToCheckedOption();
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
@@ -103,6 +105,7 @@ private:
     StatusPanel *sbReceived = nullptr;
     StatusPanel *sbSent = nullptr;
     QLabel *lblRecvShown = nullptr;
+    QLabel *lblSendShown = nullptr;
     QTimer *tmrNowDateTime = nullptr;
 
     // Element 0 listens; element 1, created on the first connection request, carries the peer.

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
 
 void frmMain::CaptureData_Click(bool checked)
@@ -25,7 +26,13 @@ void frmMain::CaptureData_Click(bool checked)
 void frmMain::OpenLogFolder_Click()
 {
     TrapErrors("(OpenLogFolder_Click)", [] {
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(strLogDir)))
-            throw RuntimeError(ErrorText::pathNotFound);
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(strLogDir)))
+            return;
+        // Where no file manager opens it, the user still learns where the log is.
+        MsgBox(QStringLiteral("ログフォルダを開けませんでした。\r\n") + strLogDir,
+               MsgBoxStyle::Exclamation);
+        throw RuntimeError(QFileInfo(strLogDir).isDir()
+                               ? QStringLiteral("フォルダを開くアプリケーションが見つかりません。")
+                               : ErrorText::pathNotFound);
     });
 }

@@ -17,17 +17,31 @@ QString displayTimeOf(qint64 msecsSinceEpoch)
 {
     return FormatDisplayTime(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch));
 }
+
+// Screen readers hear the note's whole text as its description.
+void showNote(QLabel &note, qint64 blockBytes)
+{
+    const QString text = StatusTexts::ShownPart(blockBytes);
+    note.setText(text);
+    note.setAccessibleDescription(text);
+}
 } // namespace
 
 void frmMain::RefreshStatus()
 {
-    sbListening->setFullText(StatusTexts::Listening(wscRecv[0]->listeningPort()));
+    // While stopped, the port the next start will try.
+    const quint16 listening = wscRecv[0]->listeningPort();
+    const quint16 next = lngRcvPort > 0 && lngRcvPort <= 65535 ? quint16(lngRcvPort) : 0;
+    sbListening->setFullText(StatusTexts::Listening(listening ? listening : next, listening != 0));
     const SocketControl *connection = wscRecv.size() > 1 ? wscRecv[1] : nullptr;
     sbConnection->setFullText(
         connection ? StatusTexts::Connection(connection->peerAddress(), connection->peerPort())
                    : StatusTexts::Connection({}, 0));
-    sbReceived->setFullText(StatusTexts::Received(m_record.blocksReceived, m_record.bytesReceived));
-    sbSent->setFullText(StatusTexts::Sent(m_record.blocksSent, m_record.bytesSent));
+    sbReceived->setFullText(
+        StatusTexts::Received(m_record.blocksReceived, m_record.bytesReceived),
+        StatusTexts::ReceivedShort(m_record.blocksReceived, m_record.bytesReceived));
+    sbSent->setFullText(StatusTexts::Sent(m_record.blocksSent, m_record.bytesSent),
+                        StatusTexts::SentShort(m_record.blocksSent, m_record.bytesSent));
 }
 
 void frmMain::RefreshDisplay()
@@ -40,10 +54,11 @@ void frmMain::RefreshDisplay()
     CtrlLed(*shpSendLed, m_record.sentSerial == m_record.serial ? 1 : 0);
     lblLastRecvDateTimeData->setText(displayTimeOf(m_record.receivedAtMs));
     SetGridFromByteArray(fgrdRecvData->hexModel(), m_record.received);
-    lblRecvShown->setText(StatusTexts::ShownPart(m_record.received.size()));
+    showNote(*lblRecvShown, m_record.received.size());
     if (m_record.sentSerial != m_shownSentSerial) {
         m_shownSentSerial = m_record.sentSerial;
         lblLastSentDateTimeData->setText(displayTimeOf(m_record.sentAtMs));
         SetGridFromByteArray(fgrdSendData->hexModel(), m_record.sent);
+        showNote(*lblSendShown, m_record.sent.size());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "forms/ui/Fonts.h"
 #include "forms/ui/FrameThrottle.h"
+#include "forms/ui/Heading.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/StatusPanel.h"
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -46,7 +48,11 @@ QLabel *stampLabel(QWidget *parent, const char *name, const QRect &area, const Q
     QLabel *control = label(parent, name, displayTimePlaceholder, area);
     control->setAccessibleName(QString());
     control->setAccessibleDescription(description);
-    control->setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 9));
+    // A touch narrower than the font's own spacing, so the stamp ends clear of the response
+    // frame's caption beside it.
+    QFont font = JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 9);
+    font.setLetterSpacing(QFont::PercentageSpacing, 97);
+    control->setFont(font);
     const int needed
         = control->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:00:00")) + 1;
     control->resize(qMax(area.width(), needed), area.height());
@@ -55,11 +61,29 @@ QLabel *stampLabel(QWidget *parent, const char *name, const QRect &area, const Q
 
 QLabel *heading(QWidget *parent, const char *name, const QString &text, const QRect &area)
 {
-    QLabel *control = label(parent, name, text, area);
+    auto *control = place(new Heading(text, parent), name, text, area);
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     control->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 15.75, true));
-    QPalette palette = control->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    control->setPalette(palette);
+    return control;
+}
+
+// How much of a long block a grid shows. Screen readers hear the whole note as the description.
+// Two lines at most, in a size smaller than the labels: a long block's count still fits whole.
+QLabel *shownNote(QWidget *parent, const char *name, const QString &accessibleName,
+                  const QRect &area, Qt::Alignment vertical)
+{
+    QLabel *control = label(parent, name, QString(), area, accessibleName);
+    control->setAlignment(Qt::AlignRight | vertical);
+    control->setWordWrap(true);
+    control->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 8));
+    return control;
+}
+
+// A push button that Return presses while it has the focus, as Space does.
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &area)
+{
+    auto *control = place(new QPushButton(caption, parent), name, caption, area);
+    control->setAutoDefault(true);
     return control;
 }
 
@@ -128,14 +152,14 @@ void frmMain::CreateControls()
                                 twips(3000, 960, 975, 375));
     lblLastRecvDateTimeData = stampLabel(client, "lblLastRecvDateTimeData",
                                          twips(3960, 960, 1575, 255), QStringLiteral("受信時刻"));
-    cmdRecvData = place(new QPushButton(QStringLiteral("受信待ち"), client), "cmdRecvData",
-                        QStringLiteral("受信待ち"), twips(6120, 600, 2175, 495));
+    cmdRecvData
+        = button(client, "cmdRecvData", QStringLiteral("受信待ち"), twips(6120, 600, 2175, 495));
     fgrdRecvData = place(new HexGrid(client), "fgrdRecvData", QStringLiteral("受信データ"),
                          twips(600, 1320, 8775, 2415));
-    // Under the start button, over the grid's right end: how much of a long block it shows.
-    lblRecvShown = label(client, "lblRecvShown", QString(), twips(5640, 1095, 3735, 225),
-                         QStringLiteral("表示範囲"));
-    lblRecvShown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Above the start button, at the grid's right end: the band under the button is too thin
+    // to keep a line of text clear of the button and the grid.
+    lblRecvShown = shownNote(client, "lblRecvShown", QStringLiteral("受信データの表示範囲"),
+                             twips(5640, 60, 3735, 465), Qt::AlignBottom);
 
     lblSendData
         = heading(client, "lblSendData", QStringLiteral("送信データ"), twips(600, 4080, 1575, 375));
@@ -162,21 +186,24 @@ void frmMain::CreateControls()
 
     fgrdSendData = place(new HexGrid(client), "fgrdSendData", QStringLiteral("送信データ"),
                          twips(600, 4680, 8775, 2415));
-    cmdEnd = place(new QPushButton(QStringLiteral("終了"), client), "cmdEnd",
-                   QStringLiteral("終了"), twips(3960, 7200, 2175, 615));
+    cmdEnd = button(client, "cmdEnd", QStringLiteral("終了"), twips(3960, 7200, 2175, 615));
+    // Under the send grid's right end, right of the exit button.
+    lblSendShown = shownNote(client, "lblSendShown", QStringLiteral("送信データの表示範囲"),
+                             twips(6240, 7200, 3135, 465), Qt::AlignTop);
 
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
     sbStatusBar->setSizeGripEnabled(false);
     setStatusBar(sbStatusBar);
     // The connection panels, left of the date and time; the window's refresh keeps them current.
-    // Widths for "待受中 65535", "接続中 127.0.0.1:65535" and "受信 123件 456,789バイト".
-    sbListening = new StatusPanel("sbListening", QStringLiteral("待受"), 80, sbStatusBar);
-    sbConnection = new StatusPanel("sbConnection", QStringLiteral("接続"), 142, sbStatusBar);
-    sbReceived = new StatusPanel("sbReceived", QStringLiteral("受信件数"), 150, sbStatusBar);
-    sbSent = new StatusPanel("sbSent", QStringLiteral("送信件数"), 150, sbStatusBar);
+    // They share what the date and time leave, in proportion to "停止中 65535",
+    // "接続中 127.0.0.1:65535" and "受信 999,999件 999 GB".
+    sbListening = new StatusPanel("sbListening", QStringLiteral("待受"), 72, sbStatusBar);
+    sbConnection = new StatusPanel("sbConnection", QStringLiteral("接続"), 128, sbStatusBar);
+    sbReceived = new StatusPanel("sbReceived", QStringLiteral("受信件数"), 116, sbStatusBar);
+    sbSent = new StatusPanel("sbSent", QStringLiteral("送信件数"), 116, sbStatusBar);
     for (StatusPanel *panel : {sbListening, sbConnection, sbReceived, sbSent})
-        sbStatusBar->addPermanentWidget(panel);
+        sbStatusBar->addPermanentWidget(panel, panel->share());
     addClockPanels(sbStatusBar);
     // Room on the right for the style's panel frame, which is drawn just outside the panel.
     sbStatusBar->setContentsMargins(0, 0, 3, 0);
@@ -206,9 +233,34 @@ void frmMain::CreateControls()
     setTabOrder(optNothing, optRcvData);
     setTabOrder(optRcvData, optCustom);
     setTabOrder(optCustom, cmdEnd);
+    // The grids last, so the specified order stays as it was; then Ctrl+A and Ctrl+C copy.
+    setTabOrder(cmdEnd, fgrdRecvData);
+    setTabOrder(fgrdRecvData, fgrdSendData);
+    // Tab enters the response options at the checked one; the arrows move within them.
+    for (QRadioButton *option : {optNothing, optRcvData, optCustom})
+        connect(option, &QRadioButton::toggled, this, [this] { TabToCheckedOption(); });
+    TabToCheckedOption();
     cmdRecvData->setFocus();
+    // F10 opens the menu, as on other desktops.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(Admin->menuAction()); });
 
     // The window keeps the size of its layout: menu bar, client area and status bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
+}
+
+void frmMain::TabToCheckedOption()
+{
+    const QList<QRadioButton *> options {optNothing, optRcvData, optCustom};
+    QRadioButton *stop = nullptr;
+    for (QRadioButton *option : options) {
+        if (option->isChecked() || (!stop && option->isEnabled()))
+            stop = option;
+        if (option->isChecked())
+            break;
+    }
+    for (QRadioButton *option : options)
+        option->setFocusPolicy(option == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }

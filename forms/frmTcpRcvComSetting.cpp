@@ -46,6 +46,8 @@ frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
     lblColon->setGeometry(twips(2040, 840, 255, 375));
     lblColon->setFont(labelFont);
     lblColon->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // The label reaches a pixel into the text box; the colon keeps clear of its border.
+    lblColon->setContentsMargins(0, 0, 4, 0);
 
     txtRcvPort = new QLineEdit(this);
     txtRcvPort->setGeometry(twips(2280, 720, 1335, 420));
@@ -175,6 +177,13 @@ void frmTcpRcvComSetting::keyPressEvent(QKeyEvent *event)
 {
     // Escape does not close the dialog: only its buttons do.
     if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    // Return presses the focused button, as Space does; in the text box it does nothing.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto *focused = qobject_cast<QPushButton *>(focusWidget()))
+            focused->click();
         event->accept();
         return;
     }

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Remakes docs/screenshot.png: the real main window after a loopback peer sent one block that it
-# received and echoed, drawn by Qt's X11 platform under a virtual X server (Xvfb) with the fonts
-# a fresh machine gets from scripts/setup.sh.
+# Remakes docs/screenshot.png and docs/screenshot-dark.png: the real main window after a loopback
+# peer sent one block that it received and echoed, drawn by Qt's X11 platform under a virtual X
+# server (Xvfb) with the fonts a fresh machine gets from scripts/setup.sh; the dark one as on a
+# GNOME dark desktop (Qt's GTK 3 theme with Adwaita:dark).
 # Usage: scripts/screenshot.sh [main.png [dialog.png]]
 #   PARVEL_SCALE=2 draws at twice the density, to check the layout on high-DPI screens.
+#   PARVEL_LOOK=dark draws one picture on the dark desktop.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PARVEL_SCREENSHOT_BUILD:-$root/build}
-out=${1:-$root/docs/screenshot.png}
-shift || true
+if (($# == 0)); then
+    PARVEL_LOOK=light "$0" "$root/docs/screenshot.png"
+    PARVEL_LOOK=dark "$0" "$root/docs/screenshot-dark.png"
+    exit
+fi
+out=$1
+shift
+look=()
+[[ ${PARVEL_LOOK:-light} == dark ]] && look=(env QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark)
 
 # setup.sh installs Xvfb and the fonts with everything else.
 if ! command -v xvfb-run >/dev/null || [[ ! -f $build/CMakeCache.txt ]]; then
@@ -19,6 +28,6 @@ cmake --build "$build" --target parvel_screenshot
 mkdir -p "$(dirname "$out")"
 # Most users run Parvel in Japanese; the status bar's date follows the locale.
 LANG=${PARVEL_SCREENSHOT_LANG:-ja_JP.UTF-8} QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=${PARVEL_SCALE:-1} \
-    xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" \
+    "${look[@]}" xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" \
     "$build/bin/parvel_screenshot" "$out" "$@"
 echo "Wrote $out $*"

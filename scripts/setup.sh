@@ -14,6 +14,7 @@ packages=(
     qt6-wayland            # native windows on a Wayland desktop
     fonts-ipafont-gothic   # the Japanese texts
     xvfb xauth             # screenshots of the real windows
+    qt6-gtk-platformtheme  # GNOME's look, light or dark, on a GNOME desktop
     socat                  # reference echo server for the benchmark
     clang libclang-rt-14-dev # fuzzing and sanitizers
     clang-format           # the house format, checked in CI

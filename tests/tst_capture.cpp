@@ -21,6 +21,7 @@ private slots:
     void cleanup();
     void captureFollowsTheMenu();
     void failedWriteKeepsTheCheck();
+    void logFolderThatDoesNotOpenShowsItsPath();
 
 private:
     QByteArray capture() const;
@@ -103,6 +104,20 @@ void CaptureTest::failedWriteKeepsTheCheck()
     QVERIFY(m_window->folder.logMessages().last().endsWith(QStringLiteral("(CaptureData_Click)")));
     exchange("still off");
     QVERIFY(capture().isEmpty());
+}
+
+void CaptureTest::logFolderThatDoesNotOpenShowsItsPath()
+{
+    // The headless platform has no file manager, as a bare desktop may not: the box names the
+    // folder, and the log names that reason, not a missing folder.
+    Ctl<QAction>(m_window->form, "OpenLogFolder")->trigger();
+    const QString folder = m_window->folder.path() + QStringLiteral("/Log");
+    QCOMPARE(m_window->boxes.texts(),
+             QStringList({QStringLiteral("ログフォルダを開けませんでした。\r\n") + folder}));
+    QCOMPARE(m_window->boxes.boxes.first().style, 48);
+    QCOMPARE(
+        m_window->folder.logMessages().last(),
+        QStringLiteral("フォルダを開くアプリケーションが見つかりません。(OpenLogFolder_Click)"));
 }
 
 QTEST_MAIN(CaptureTest)

@@ -43,6 +43,7 @@ private slots:
     void cancel();
     void failedWriteIsReported();
     void enterAndEscapeDoNothing();
+    void returnPressesTheFocusedButton();
     void menuOpensTheDialogWhileReceivingGoesOn();
 
 private:
@@ -232,6 +233,16 @@ void ComSettingTest::enterAndEscapeDoNothing()
     QVERIFY(m_boxes->boxes.isEmpty());
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
+}
+
+void ComSettingTest::returnPressesTheFocusedButton()
+{
+    openDialog("6000");
+    Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("abc"));
+    auto *apply = Ctl<QPushButton>(dialog(), "cmdApply");
+    apply->setFocus();
+    QTest::keyClick(apply, Qt::Key_Return);
+    QCOMPARE(m_boxes->texts(), QStringList({QStringLiteral("受信ポート番号が不正です。")}));
 }
 
 void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()

@@ -2,16 +2,20 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
+#include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
+#include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/CenterForm.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
+#include "forms/ui/StatusPanel.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
 #include "platform/SocketControl.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +26,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -42,6 +47,44 @@ QString captionOf(const QWidget *control)
     if (auto *frame = qobject_cast<const QGroupBox *>(control))
         return frame->title();
     return {};
+}
+
+// The control drawn alone on white at the screen's density: what it inks, and where.
+QImage drawnAlone(QWidget *control)
+{
+    const qreal ratio = control->devicePixelRatioF();
+    QImage image(control->size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    control->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// The inked part of area (in the control's own pixels), as a rectangle in the window's logical
+// pixels; the edges are exact to a device pixel.
+QRectF inkOf(QWidget *control, QRect area = {})
+{
+    const QImage image = drawnAlone(control);
+    const qreal ratio = image.devicePixelRatio();
+    if (area.isNull())
+        area = control->rect();
+    const QRect device(area.topLeft() * ratio, area.size() * ratio);
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    for (int y = device.top(); y <= device.bottom() && y < image.height(); ++y) {
+        for (int x = device.left(); x <= device.right() && x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 200) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+                top = qMin(top, y);
+                bottom = qMax(bottom, y);
+            }
+        }
+    }
+    if (right < 0)
+        return {};
+    const QPointF origin = control->mapTo(control->window(), QPoint());
+    return QRectF(origin + QPointF(left, top) / ratio,
+                  origin + QPointF(right + 1, bottom + 1) / ratio);
 }
 
 // The next widget that Tab reaches after from.
@@ -65,6 +108,7 @@ private slots:
     void geometry_data();
     void geometry();
     void windowHasFixedClientArea();
+    void nothingTouches();
     void captions_data();
     void captions();
     void initialState();
@@ -139,8 +183,13 @@ void FrmMainLayoutTest::windowHasFixedClientArea()
     m_form->Show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     // 9975 x 8520 twips below the menu bar, the status bar included.
+    // Measured with the font the set-up installs, not a fallback.
+    QVERIFY2(QFontInfo(m_form->font()).family().startsWith(QLatin1String("IPA")),
+             qPrintable(QFontInfo(m_form->font()).family()));
     QWidget *client = m_form->centralWidget();
     QCOMPARE(client->width(), 665);
+    // The status panels share the width; they never widen the window.
+    QCOMPARE(m_form->width(), 665);
     QCOMPARE(client->height() + Ctl<QStatusBar>(*m_form, "sbStatusBar")->height(), 568);
     QVERIFY(Ctl<QStatusBar>(*m_form, "sbStatusBar")->height() >= 17);
     QCOMPARE(Ctl<QStatusBar>(*m_form, "sbStatusBar")->geometry().top(),
@@ -150,6 +199,86 @@ void FrmMainLayoutTest::windowHasFixedClientArea()
     // Nothing is hidden under the status bar.
     for (QWidget *control : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         QVERIFY2(client->rect().contains(control->geometry()), qPrintable(control->objectName()));
+}
+
+void FrmMainLayoutTest::nothingTouches()
+{
+    // Run at 1x, and by ctest again at 1.5x and 2x (QT_SCALE_FACTOR). Ink is measured from each
+    // control drawn alone, in the window's logical pixels.
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    auto *clock = Ctl<QLabel>(*m_form, "lblNowDateTimeForSendData");
+    clock->setText(QStringLiteral("26/12/07 19:15:09"));
+    QCOMPARE(clock->geometry(), fromTwips(3960, 3960, 1575, 255));
+    auto *frame = Ctl<QGroupBox>(*m_form, "fraResSetting");
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect title = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxLabel, frame);
+    const QRectF clockInk = inkOf(clock);
+    const QRectF captionInk = inkOf(frame, title);
+    QVERIFY2(captionInk.left() - clockInk.right() >= 4,
+             qPrintable(QStringLiteral("%1 px").arg(captionInk.left() - clockInk.right())));
+
+    // The notes, for the longest block a count can name, clear of the buttons and the grids.
+    const QString note = QStringLiteral("999,999,999 バイト中 先頭 2,048 バイトを表示");
+    auto *recvNote = Ctl<QLabel>(*m_form, "lblRecvShown");
+    auto *sendNote = Ctl<QLabel>(*m_form, "lblSendShown");
+    recvNote->setText(note);
+    sendNote->setText(note);
+    const QRectF recvInk = inkOf(recvNote);
+    const QRectF sendInk = inkOf(sendNote);
+    const QRectF startInk = inkOf(Ctl<QWidget>(*m_form, "cmdRecvData"));
+    const QRectF endInk = inkOf(Ctl<QWidget>(*m_form, "cmdEnd"));
+    const QRectF sendGrid = inkOf(Ctl<QWidget>(*m_form, "fgrdSendData"));
+    const QRectF client = QRectF(m_form->centralWidget()->geometry());
+    QVERIFY2(startInk.top() - recvInk.bottom() >= 4,
+             qPrintable(QString::number(startInk.top() - recvInk.bottom())));
+    QVERIFY2(sendInk.top() - sendGrid.bottom() >= 4,
+             qPrintable(QString::number(sendInk.top() - sendGrid.bottom())));
+    QVERIFY2(sendInk.left() - endInk.right() >= 4,
+             qPrintable(QString::number(sendInk.left() - endInk.right())));
+    // Whole: nothing of either note is cut at its edges.
+    for (QLabel *shown : {recvNote, sendNote}) {
+        QVERIFY(client.contains(QRectF(shown->geometry()).translated(client.topLeft())));
+        QVERIFY(shown->heightForWidth(shown->width()) <= shown->height());
+        QVERIFY(shown->fontMetrics()
+                    .boundingRect(shown->rect(), int(shown->alignment()) | Qt::TextWordWrap, note)
+                    .width()
+                <= shown->width());
+    }
+
+    // The widest counts keep their unit in view.
+    for (const char *name : {"sbReceived", "sbSent"}) {
+        auto *panel = Ctl<StatusPanel>(*m_form, name);
+        const QString widest = StatusTexts::ReceivedShort(999999, 999LL << 30);
+        panel->setFullText(StatusTexts::Received(999999, 999LL << 30), widest);
+        QCOMPARE(panel->text(), widest);
+    }
+    for (const auto &[name, widest] :
+         {std::pair("sbListening", StatusTexts::Listening(65535, false)),
+          std::pair("sbConnection", StatusTexts::Connection(QStringLiteral("127.0.0.1"), 65535))}) {
+        auto *panel = Ctl<StatusPanel>(*m_form, name);
+        panel->setFullText(widest);
+        QCOMPARE(panel->text(), widest);
+    }
+
+    // The dialog's colon stays clear of its text box.
+    auto *dialog = new frmTcpRcvComSetting;
+    auto closeDialog = qScopeGuard([dialog] { delete dialog; });
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QRectF colonInk = inkOf(Ctl<QLabel>(*dialog, "lblColon"));
+    const QRectF box = QRectF(Ctl<QWidget>(*dialog, "txtRcvPort")->geometry());
+    QVERIFY2(box.left() - colonInk.right() >= 2,
+             qPrintable(QString::number(box.left() - colonInk.right())));
+    qInfo("at %gx: clock to caption %g px, note to button %g px, note to grid %g px, note to "
+          "button %g px, colon to box %g px",
+          clock->devicePixelRatioF(), captionInk.left() - clockInk.right(),
+          startInk.top() - recvInk.bottom(), sendInk.top() - sendGrid.bottom(),
+          sendInk.left() - endInk.right(), box.left() - colonInk.right());
 }
 
 void FrmMainLayoutTest::captions_data()
@@ -225,16 +354,59 @@ void FrmMainLayoutTest::initialState()
 
 void FrmMainLayoutTest::focusAndTabOrder()
 {
-    QCOMPARE(m_form->focusWidget(), Ctl<QPushButton>(*m_form, "cmdRecvData"));
-    QCOMPARE(nextTabStop(Ctl<QPushButton>(*m_form, "cmdRecvData")),
-             Ctl<QRadioButton>(*m_form, "optNothing"));
-    QCOMPARE(nextTabStop(Ctl<QRadioButton>(*m_form, "optNothing")),
-             Ctl<QRadioButton>(*m_form, "optRcvData"));
-    // The disabled custom option is skipped.
-    QCOMPARE(nextTabStop(Ctl<QRadioButton>(*m_form, "optRcvData")),
-             Ctl<QPushButton>(*m_form, "cmdEnd"));
-    QCOMPARE(nextTabStop(Ctl<QPushButton>(*m_form, "cmdEnd")),
-             Ctl<QPushButton>(*m_form, "cmdRecvData"));
+    auto *start = Ctl<QPushButton>(*m_form, "cmdRecvData");
+    auto *nothing = Ctl<QRadioButton>(*m_form, "optNothing");
+    auto *echo = Ctl<QRadioButton>(*m_form, "optRcvData");
+    auto *end = Ctl<QPushButton>(*m_form, "cmdEnd");
+    auto *received = Ctl<HexGrid>(*m_form, "fgrdRecvData");
+    auto *sent = Ctl<HexGrid>(*m_form, "fgrdSendData");
+    QCOMPARE(m_form->focusWidget(), start);
+    // With no option checked Tab enters the options at the first, then goes on to the exit
+    // button and the two grids.
+    QCOMPARE(nextTabStop(start), nothing);
+    QCOMPARE(nextTabStop(nothing), end);
+    QCOMPARE(nextTabStop(end), received);
+    QCOMPARE(nextTabStop(received), sent);
+    QCOMPARE(nextTabStop(sent), start);
+
+    // Through real keys: Tab lands on the checked option, an arrow moves to (and checks) the next.
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    echo->setChecked(true);
+    start->setFocus();
+    // The focus shows before any key is pressed.
+    QStyleOption focusShown;
+    focusShown.initFrom(start);
+    QVERIFY(focusShown.state & QStyle::State_HasFocus);
+    QVERIFY(focusShown.state & QStyle::State_KeyboardFocusChange);
+    QTest::keyClick(start, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), echo);
+    QTest::keyClick(echo, Qt::Key_Left);
+    QCOMPARE(m_form->focusWidget(), nothing);
+    QVERIFY(nothing->isChecked());
+    QTest::keyClick(nothing, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), end);
+
+    // In a grid, Ctrl+A and Ctrl+C copy the block without a mouse.
+    SetGridFromByteArray(received->hexModel(), QByteArray("\x01\xAB"));
+    QTest::keyClick(end, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), received);
+    QTest::keyClick(received, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(received, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 AB"));
+
+    // Return presses the focused button.
+    start->setFocus();
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(start->text(), QStringLiteral("受信停止"));
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(start->text(), QStringLiteral("受信待ち"));
+
+    // F10 opens the menu.
+    QTest::keyClick(start, Qt::Key_F10);
+    QTRY_VERIFY(Ctl<QMenu>(*m_form, "Admin")->isVisible());
+    QCOMPARE(m_form->menuBar()->activeAction(), Ctl<QMenu>(*m_form, "Admin")->menuAction());
+    Ctl<QMenu>(*m_form, "Admin")->close();
 }
 
 void FrmMainLayoutTest::gridsFitTheirColumns()

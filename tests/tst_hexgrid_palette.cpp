@@ -1,5 +1,10 @@
+#include "support/MessageBoxRecorder.h"
+#include "support/ProgramFolderFixture.h"
+
+#include "forms/frmMain.h"
 #include "forms/ui/HexGrid.h"
 #include "lib/HexGridModel.h"
+#include "lib/modSimGeneral.h"
 
 #include <QApplication>
 #include <QImage>
@@ -29,6 +34,37 @@ double contrast(QRgb a, QRgb b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// The colour that stands out most from the commonest one in area, and their contrast.
+double inkContrast(const QImage &image, const QRect &area)
+{
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y) | 0xFF000000];
+    }
+    const QRgb background
+        = std::max_element(counts.begin(), counts.end(), [](const auto &a, const auto &b) {
+              return a.second < b.second;
+          })->first;
+    double best = 1;
+    for (const auto &[rgb, count] : counts)
+        best = std::max(best, contrast(rgb, background));
+    return best;
+}
+
+// GNOME's dark Adwaita as Qt's GTK 3 theme hands it to the application.
+QPalette adwaitaDark()
+{
+    QPalette dark(QColor(0xEE, 0xEE, 0xEC), QColor(0x35, 0x35, 0x35), QColor(0x45, 0x45, 0x45),
+                  QColor(0x1B, 0x1B, 0x1B), QColor(0x29, 0x29, 0x29), QColor(0xEE, 0xEE, 0xEC),
+                  QColor(0xFF, 0xFF, 0xFF), QColor(0x2D, 0x2D, 0x2D), QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEC));
+    return dark;
+}
+
+const char *const darkStyleSheet = "QWidget { background-color: #2b2b2b; color: #e6e6e6; }"
+                                   "QAbstractItemView { background-color: #1e1e1e; }";
+
 QPalette darkPalette()
 {
     QPalette dark(QColor(53, 53, 53), QColor(42, 42, 42));
@@ -48,6 +84,8 @@ class HexGridPaletteTest : public QObject
 private slots:
     void digitsKeepTheirContrast_data();
     void digitsKeepTheirContrast();
+    void windowReadsUnderEveryLook_data();
+    void windowReadsUnderEveryLook();
 };
 
 void HexGridPaletteTest::digitsKeepTheirContrast_data()
@@ -72,20 +110,63 @@ void HexGridPaletteTest::digitsKeepTheirContrast()
     QApplication::setPalette(previous);
 
     // The cell's background is its commonest colour; its digits, the one that differs most.
-    std::map<QRgb, int> counts;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x)
-            ++counts[image.pixel(x, y) | 0xFF000000];
-    }
-    QVERIFY(counts.size() > 1);
-    const QRgb background
-        = std::max_element(counts.begin(), counts.end(), [](const auto &a, const auto &b) {
-              return a.second < b.second;
-          })->first;
-    double best = 1;
-    for (const auto &[rgb, count] : counts)
-        best = std::max(best, contrast(rgb, background));
+    const double best = inkContrast(image, area);
     QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("contrast %1:1").arg(best)));
+}
+
+void HexGridPaletteTest::windowReadsUnderEveryLook_data()
+{
+    QTest::addColumn<QPalette>("desktop");
+    QTest::addColumn<QString>("styleSheet");
+    QTest::newRow("light desktop") << QApplication::palette() << QString();
+    QTest::newRow("dark desktop") << adwaitaDark() << QString();
+    QTest::newRow("dark style sheet")
+        << QApplication::palette() << QString::fromLatin1(darkStyleSheet);
+}
+
+void HexGridPaletteTest::windowReadsUnderEveryLook()
+{
+    QFETCH(QPalette, desktop);
+    QFETCH(QString, styleSheet);
+    ProgramFolderFixture folder;
+    MessageBoxRecorder boxes;
+    const QPalette previous = QApplication::palette();
+    QApplication::setPalette(desktop);
+    qApp->setStyleSheet(styleSheet);
+    auto restore = qScopeGuard([&] {
+        qApp->setStyleSheet(QString());
+        QApplication::setPalette(previous);
+    });
+
+    frmMain form;
+    form.Show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *grid = form.findChild<HexGrid *>(QStringLiteral("fgrdRecvData"));
+    SetGridFromByteArray(grid->hexModel(), QByteArray(16, char(0x88)));
+    const QImage image = form.grab().toImage();
+    const auto inWindow = [&](QWidget *control, QRect area = {}) {
+        if (area.isNull())
+            area = control->rect();
+        return QRect(control->mapTo(&form, area.topLeft()), area.size());
+    };
+
+    // Headings, labels, the frame and its options, lamps: 3:1; data cells 4.5:1.
+    QStringList faint;
+    for (const char *name :
+         {"lblRcvData", "lblSendData", "lblNowDateTimeForRecv", "lblLastRecvDateTimeData",
+          "fraResSetting", "optRcvData", "shpRecvLed", "shpSendLed", "sbListening"}) {
+        QWidget *control = form.findChild<QWidget *>(QLatin1String(name));
+        const double ratio = inkContrast(image, inWindow(control));
+        qInfo("%s %.1f:1", name, ratio);
+        if (ratio < 3)
+            faint << QStringLiteral("%1 %2:1").arg(QLatin1String(name)).arg(ratio);
+    }
+    const QRect cell = grid->visualRect(grid->model()->index(0, 0));
+    const double cellRatio = inkContrast(image, inWindow(grid->viewport(), cell));
+    qInfo("data cell %.1f:1", cellRatio);
+    if (cellRatio < 4.5)
+        faint << QStringLiteral("data cell %1:1").arg(cellRatio);
+    QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1String(", "))));
 }
 
 QTEST_MAIN(HexGridPaletteTest)

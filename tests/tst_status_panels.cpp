@@ -11,6 +11,7 @@
 #include "forms/ui/StatusPanel.h"
 #include "platform/SocketControl.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -26,13 +27,31 @@ class StatusPanelsTest : public QObject
 private slots:
     void texts_data();
     void texts();
+    void groupedCounts_data();
+    void groupedCounts();
+    void tooltipShowsWhatIsCut_data();
+    void tooltipShowsWhatIsCut();
     void panelsFollowTheConnection();
     void countsAgreeWithTheLog();
 
 private:
+    // What a screen reader hears of a panel or a note: its name, then its whole text.
     static QString panel(const frmMain &form, const char *name)
     {
-        return Ctl<StatusPanel>(form, name)->fullText();
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(Ctl<QLabel>(form, name));
+        return face->text(QAccessible::Name) + QStringLiteral(": ")
+            + face->text(QAccessible::Description);
+    }
+    static QString heard(const char *name, const QString &text)
+    {
+        static const QHash<QString, QString> names {
+            {QStringLiteral("sbListening"), QStringLiteral("待受")},
+            {QStringLiteral("sbConnection"), QStringLiteral("接続")},
+            {QStringLiteral("sbReceived"), QStringLiteral("受信件数")},
+            {QStringLiteral("sbSent"), QStringLiteral("送信件数")},
+            {QStringLiteral("lblRecvShown"), QStringLiteral("受信データの表示範囲")},
+            {QStringLiteral("lblSendShown"), QStringLiteral("送信データの表示範囲")}};
+        return names.value(QLatin1String(name)) + QStringLiteral(": ") + text;
     }
 };
 
@@ -40,7 +59,9 @@ void StatusPanelsTest::texts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("not listening") << StatusTexts::Listening(0) << QStringLiteral("停止中");
+    QTest::newRow("not listening") << StatusTexts::Listening(0, false) << QStringLiteral("停止中");
+    QTest::newRow("stopped, the next port")
+        << StatusTexts::Listening(5000, false) << QStringLiteral("停止中 5000");
     QTest::newRow("listening") << StatusTexts::Listening(5000) << QStringLiteral("待受中 5000");
     QTest::newRow("no peer") << StatusTexts::Connection({}, 0) << QStringLiteral("未接続");
     QTest::newRow("IPv4 peer") << StatusTexts::Connection(QStringLiteral("127.0.0.1"), 50123)
@@ -53,9 +74,22 @@ void StatusPanelsTest::texts_data()
                                << QStringLiteral("受信 3件 6,000バイト");
     QTest::newRow("millions") << StatusTexts::Sent(1234567, 1234567890)
                               << QStringLiteral("送信 1,234,567件 1,234,567,890バイト");
+    // Shown in the panel: exact below 100,000 bytes, then three digits with their unit.
+    QTest::newRow("short, exact") << StatusTexts::ReceivedShort(3, 99999)
+                                  << QStringLiteral("受信 3件 99,999バイト");
+    QTest::newRow("short, KB") << StatusTexts::ReceivedShort(3, 100000)
+                               << QStringLiteral("受信 3件 97.7 KB");
+    QTest::newRow("short, MB") << StatusTexts::ReceivedShort(43, 10000058)
+                               << QStringLiteral("受信 43件 9.54 MB");
+    QTest::newRow("short, rounds up into the next unit")
+        << StatusTexts::SentShort(1, 1048575) << QStringLiteral("送信 1件 1.00 MB");
+    QTest::newRow("short, below one of the next unit")
+        << StatusTexts::SentShort(1, 1023 * 1024) << QStringLiteral("送信 1件 0.999 MB");
+    QTest::newRow("short, 999 GB")
+        << StatusTexts::SentShort(999999, 999LL << 30) << QStringLiteral("送信 999,999件 999 GB");
     QTest::newRow("block that fits") << StatusTexts::ShownPart(2048) << QString();
     QTest::newRow("block cut") << StatusTexts::ShownPart(3000)
-                               << QStringLiteral("最新 3,000 バイト中 2,048 バイトを表示");
+                               << QStringLiteral("3,000 バイト中 先頭 2,048 バイトを表示");
 }
 
 void StatusPanelsTest::texts()
@@ -64,13 +98,65 @@ void StatusPanelsTest::texts()
     QTEST(text, "expected");
 }
 
+void StatusPanelsTest::groupedCounts_data()
+{
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("grouped");
+    const QString digits = QStringLiteral("987654321987");
+    for (int length = 1; length <= 12; ++length) {
+        QString expected = digits.left(length);
+        for (int at = length - 3; at > 0; at -= 3)
+            expected.insert(at, QLatin1Char(','));
+        QTest::addRow("%d digits", length) << digits.left(length).toLongLong() << expected;
+    }
+}
+
+void StatusPanelsTest::groupedCounts()
+{
+    QFETCH(qint64, count);
+    QFETCH(QString, grouped);
+    QCOMPARE(StatusTexts::Received(count, count),
+             QStringLiteral("受信 %1件 %1バイト").arg(grouped));
+}
+
+void StatusPanelsTest::tooltipShowsWhatIsCut_data()
+{
+    QTest::addColumn<QString>("whole");
+    QTest::addColumn<QString>("shortForm");
+    QTest::addColumn<QString>("toolTip");
+    const QString fits = StatusTexts::Connection(QStringLiteral("127.0.0.1"), 50123);
+    const QString cut
+        = StatusTexts::Connection(QStringLiteral("fd12:3456:789a:bcde:1234:5678:9abc:def0"), 50123);
+    const QString exact = StatusTexts::Received(43, 10000058);
+    QTest::newRow("fits: none") << fits << QString() << QString();
+    QTest::newRow("cut: the whole text") << cut << QString() << cut;
+    QTest::newRow("count with a unit: the exact figure")
+        << exact << StatusTexts::ReceivedShort(43, 10000058) << exact;
+}
+
+void StatusPanelsTest::tooltipShowsWhatIsCut()
+{
+    QFETCH(QString, whole);
+    QFETCH(QString, shortForm);
+    ListeningWindow window;
+    QVERIFY(window.isValid());
+    auto *shown = Ctl<StatusPanel>(window.form, "sbConnection");
+    shown->setFullText(whole, shortForm);
+    QTEST(shown->toolTip(), "toolTip");
+    // What the panel shows is the short form or the start of the whole text, never other words.
+    const QString start
+        = shown->text().endsWith(QChar(0x2026)) ? shown->text().chopped(1) : shown->text();
+    QVERIFY((shortForm.isEmpty() ? whole : shortForm).startsWith(start));
+}
+
 void StatusPanelsTest::panelsFollowTheConnection()
 {
     ListeningWindow window;
     QVERIFY(window.isValid());
     frmMain &form = window.form;
-    QCOMPARE(panel(form, "sbListening"), QStringLiteral("停止中"));
-    QCOMPARE(panel(form, "sbConnection"), QStringLiteral("未接続"));
+    QCOMPARE(panel(form, "sbListening"),
+             heard("sbListening", QStringLiteral("停止中 %1").arg(window.port)));
+    QCOMPARE(panel(form, "sbConnection"), heard("sbConnection", QStringLiteral("未接続")));
 
     // Port 0: the panel tells the port the system chose.
     window.folder.writeSettings(ReceiverSettings(0));
@@ -78,23 +164,30 @@ void StatusPanelsTest::panelsFollowTheConnection()
     QVERIFY(window.startListening());
     const quint16 port = Socket(form, 0)->listeningPort();
     QVERIFY(port != 0);
-    QCOMPARE(panel(form, "sbListening"), StatusTexts::Listening(port));
-    QCOMPARE(panel(form, "sbReceived"), QStringLiteral("受信 0件 0バイト"));
+    QCOMPARE(panel(form, "sbListening"), heard("sbListening", StatusTexts::Listening(port)));
+    QCOMPARE(panel(form, "sbReceived"), heard("sbReceived", QStringLiteral("受信 0件 0バイト")));
 
     LoopbackClient older;
     QVERIFY(older.connectTo(port));
     QTRY_COMPARE(panel(form, "sbConnection"),
-                 QStringLiteral("接続中 127.0.0.1:%1").arg(older.socket().localPort()));
+                 heard("sbConnection",
+                       QStringLiteral("接続中 127.0.0.1:%1").arg(older.socket().localPort())));
     older.send(QByteArray(3000, 'a'));
     QVERIFY(older.waitForReceived(3000));
-    QTRY_COMPARE(panel(form, "sbReceived"), QStringLiteral("受信 1件 3,000バイト"));
-    QCOMPARE(panel(form, "sbSent"), QStringLiteral("送信 1件 3,000バイト"));
-    QCOMPARE(Ctl<QLabel>(form, "lblRecvShown")->text(),
-             QStringLiteral("最新 3,000 バイト中 2,048 バイトを表示"));
+    QTRY_COMPARE(panel(form, "sbReceived"),
+                 heard("sbReceived", QStringLiteral("受信 1件 3,000バイト")));
+    QCOMPARE(panel(form, "sbSent"), heard("sbSent", QStringLiteral("送信 1件 3,000バイト")));
+    // Both grids say which bytes of the long block they show.
+    const QString cut = QStringLiteral("3,000 バイト中 先頭 2,048 バイトを表示");
+    QCOMPARE(Ctl<QLabel>(form, "lblRecvShown")->text(), cut);
+    QCOMPARE(panel(form, "lblRecvShown"), heard("lblRecvShown", cut));
+    QCOMPARE(panel(form, "lblSendShown"), heard("lblSendShown", cut));
     older.send(QByteArray(2048, 'b'));
     QVERIFY(older.waitForReceived(5048));
-    QTRY_COMPARE(panel(form, "sbReceived"), QStringLiteral("受信 2件 5,048バイト"));
+    QTRY_COMPARE(panel(form, "sbReceived"),
+                 heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     QCOMPARE(Ctl<QLabel>(form, "lblRecvShown")->text(), QString());
+    QCOMPARE(Ctl<QLabel>(form, "lblSendShown")->text(), QString());
 
     // A newer peer replaces the older one on the panel, over IPv6 where the machine has it.
     QTcpServer probe;
@@ -105,24 +198,26 @@ void StatusPanelsTest::panelsFollowTheConnection()
     QVERIFY(older.waitForDisconnected());
     const QString host = ipv6 ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1");
     QTRY_COMPARE(panel(form, "sbConnection"),
-                 QStringLiteral("接続中 %1:%2").arg(host).arg(newer.socket().localPort()));
+                 heard("sbConnection",
+                       QStringLiteral("接続中 %1:%2").arg(host).arg(newer.socket().localPort())));
     // Every typical text fits its panel whole, and the date and time still fit beside them.
     for (const char *name : {"sbListening", "sbConnection", "sbReceived", "sbSent"})
-        QCOMPARE(Ctl<StatusPanel>(form, name)->text(), panel(form, name));
+        QCOMPARE(heard(name, Ctl<StatusPanel>(form, name)->text()), panel(form, name));
     const QWidget *time = Ctl<QLabel>(form, "sbStatusBarTime");
     QVERIFY(time->geometry().right() < Ctl<QStatusBar>(form, "sbStatusBar")->width());
     QVERIFY(time->width() >= time->minimumSizeHint().width());
 
     newer.socket().disconnectFromHost();
-    QTRY_COMPARE(panel(form, "sbConnection"), QStringLiteral("未接続"));
+    QTRY_COMPARE(panel(form, "sbConnection"), heard("sbConnection", QStringLiteral("未接続")));
 
     // Stopping and starting again counts afresh; the port is the same one.
     Ctl<QPushButton>(form, "cmdRecvData")->click();
-    QCOMPARE(panel(form, "sbListening"), QStringLiteral("停止中"));
-    QCOMPARE(panel(form, "sbReceived"), QStringLiteral("受信 2件 5,048バイト"));
+    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    QCOMPARE(panel(form, "sbReceived"),
+             heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     Ctl<QPushButton>(form, "cmdRecvData")->click();
-    QCOMPARE(panel(form, "sbReceived"), QStringLiteral("受信 0件 0バイト"));
-    QCOMPARE(panel(form, "sbSent"), QStringLiteral("送信 0件 0バイト"));
+    QCOMPARE(panel(form, "sbReceived"), heard("sbReceived", QStringLiteral("受信 0件 0バイト")));
+    QCOMPARE(panel(form, "sbSent"), heard("sbSent", QStringLiteral("送信 0件 0バイト")));
 }
 
 void StatusPanelsTest::countsAgreeWithTheLog()
@@ -140,8 +235,13 @@ void StatusPanelsTest::countsAgreeWithTheLog()
     const QStringList messages = window.folder.logMessages();
     QCOMPARE(LoggedEchoBytes(messages), total);
     const qint64 blocks = messages.filter(QStringLiteral("バイトのデータ受信")).size();
-    QTRY_COMPARE(panel(window.form, "sbReceived"), StatusTexts::Received(blocks, total));
-    QCOMPARE(panel(window.form, "sbSent"), StatusTexts::Sent(blocks, total));
+    QTRY_COMPARE(panel(window.form, "sbReceived"),
+                 heard("sbReceived", StatusTexts::Received(blocks, total)));
+    QCOMPARE(panel(window.form, "sbSent"), heard("sbSent", StatusTexts::Sent(blocks, total)));
+    // The panel keeps the unit in view; the tooltip has the exact figure.
+    QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->text(),
+             StatusTexts::SentShort(blocks, total));
+    QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->toolTip(), StatusTexts::Sent(blocks, total));
 }
 
 QTEST_MAIN(StatusPanelsTest)

@@ -1,9 +1,11 @@
 #include "forms/ui/HexGrid.h"
 
+#include "forms/ui/Contrast.h"
 #include "forms/ui/Fonts.h"
 #include "lib/HexGridModel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QEvent>
 #include <QGuiApplication>
@@ -21,7 +23,7 @@ const QColor emptyColor(128, 128, 128);
 
 // The grid's own look, whatever the desktop's palette: the light desktop's colours (dark digits
 // on white cells, light grey headers), so the grid reads the same on a dark desktop. Selection
-// keeps the desktop's highlight.
+// keeps the desktop's highlight. A style sheet, where one is given, colours the grid instead.
 QPalette gridPalette(QPalette palette)
 {
     const std::pair<QPalette::ColorRole, QColor> light[] = {
@@ -38,9 +40,13 @@ QPalette gridPalette(QPalette palette)
         {QPalette::AlternateBase, QColor(0xF7, 0xF7, 0xF7)},
         {QPalette::Text, byteColor},
     };
+    // The disabled group too: the corner cell above the line headers is a disabled button.
     for (const auto &[role, color] : light) {
         palette.setColor(QPalette::Active, role, color);
         palette.setColor(QPalette::Inactive, role, color);
+        const bool text = role == QPalette::WindowText || role == QPalette::ButtonText
+            || role == QPalette::Text;
+        palette.setColor(QPalette::Disabled, role, text ? emptyColor : color);
     }
     return palette;
 }
@@ -58,6 +64,17 @@ public:
         const bool selected = option.state & QStyle::State_Selected;
         if (selected)
             painter->fillRect(option.rect, option.palette.highlight());
+        // Only the keyboard moves the current cell, so its frame shows where the keys act.
+        if (option.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            focus.rect = option.rect.adjusted(1, 1, -1, -1);
+            focus.backgroundColor
+                = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+            const QWidget *view = option.widget;
+            (view ? view->style() : QApplication::style())
+                ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view);
+        }
         const QString text = index.data(Qt::DisplayRole).toString();
         if (text.isEmpty())
             return;
@@ -76,9 +93,12 @@ public:
         painter->save();
         painter->setFont(m_font);
         const bool holdsByte = index.data(HexGridModel::HoldsByteRole).toBool();
-        painter->setPen(selected        ? option.palette.highlightedText().color()
-                            : holdsByte ? byteColor
-                                        : emptyColor);
+        // Black digits where black reads on the cells, else the palette's or the style sheet's.
+        const QColor base = option.palette.color(QPalette::Base);
+        painter->setPen(selected ? option.palette.highlightedText().color()
+                            : holdsByte
+                            ? ReadableOn(base, byteColor, option.palette.color(QPalette::Text))
+                            : emptyColor);
         painter->drawStaticText(
             QPointF(option.rect.x() + (option.rect.width() - size.width()) / 2,
                     option.rect.y() + (option.rect.height() - size.height()) / 2),
@@ -95,14 +115,15 @@ private:
 HexGrid::HexGrid(QWidget *parent) : QTableView(parent), m_model(new HexGridModel(this))
 {
     setModel(m_model);
-    setPalette(gridPalette(palette()));
+    if (qApp->styleSheet().isEmpty())
+        setPalette(gridPalette(palette()));
     setItemDelegate(new HexCellDelegate(this));
     setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 9));
     setEditTriggers(NoEditTriggers);
     setSelectionMode(ContiguousSelection);
+    // Tab leaves the grid for the next control; the arrows move within it.
     setTabKeyNavigation(false);
-    // Reachable by mouse only: the keyboard's Tab order belongs to the buttons and options.
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);

@@ -42,6 +42,8 @@ MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function)
 int ShowQtMessageBox(const QString &text, int style, const QString &caption)
 {
     QMessageBox box(iconOf(style), caption.isEmpty() ? QStringLiteral("Parvel") : caption, text);
+    // The text can be copied: a path or an error to pass on.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     QPushButton *cancel = nullptr;
     if ((style & 0x0F) == MsgBoxStyle::OkCancel)

@@ -2,17 +2,20 @@
 
 #include <QLabel>
 
-// A status bar panel of fixed width: a text too long for it is cut with an ellipsis, and the
-// whole text is then its tooltip.
+// A status bar panel. The panels share the room the date and time leave, in proportion to their
+// share; a text too long for its panel is cut with an ellipsis. Screen readers hear the panel's
+// name and its whole text; the tooltip shows the whole text whenever the panel shows less.
 class StatusPanel : public QLabel
 {
     Q_OBJECT
 
 public:
-    StatusPanel(const char *name, const QString &accessibleName, int width, QWidget *parent);
+    StatusPanel(const char *name, const QString &accessibleName, int share, QWidget *parent);
 
-    // The whole text; text() is what fits.
-    void setFullText(const QString &text);
+    int share() const { return m_share; }
+
+    // The whole text, and the shorter form to show when it differs (counts with a unit).
+    void setFullText(const QString &text, const QString &shortForm = {});
     const QString &fullText() const { return m_fullText; }
 
 protected:
@@ -22,5 +25,7 @@ protected:
 private:
     void fit();
 
+    int m_share;
     QString m_fullText;
+    QString m_shortForm;
 };
