@@ -92,11 +92,13 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
 {
     TrapErrors("(wscRecv_DataArrival)", [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
-        // optNothing, or no option at all (the custom option is disabled), sends nothing.
+        // optNothing, or no option at all, sends nothing.
         if (bytesTotal <= 1)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
         else
-            ReceiveBlock(*wscRecv.at(1), bytesTotal, {optRcvData->isChecked(), m_captureData},
+            ReceiveBlock(*wscRecv.at(1), bytesTotal,
+                         {optRcvData->isChecked(),
+                          optCustom->isChecked() ? m_customReply : QByteArray(), m_captureData},
                          m_record);
         // After lone bytes too: the log keeps its size limit whatever peers send.
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);

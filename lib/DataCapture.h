@@ -19,11 +19,11 @@ QString FormatPeer(const QString &address, quint16 port);
 // are set up.
 QString CaptureFilePath(qint16 toolIndex);
 
-// A received block and, when it was echoed (sentAtMs not 0), the same bytes as sent: both
-// records in one append, each whole, then the capture file's rotation with the log's limits. The
-// times are milliseconds since the epoch. A failed append is swallowed; a refused rotation throws.
+// A received block and, when it was answered (sentAtMs not 0), the answer as sent: both records
+// in one append, each whole, then the capture file's rotation with the log's limits. The times
+// are milliseconds since the epoch. A failed append is swallowed; a refused rotation throws.
 void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
-                     qint64 receivedAtMs, qint64 sentAtMs);
+                     qint64 receivedAtMs, const QByteArray &sent, qint64 sentAtMs);
 
 // Capture is on when [Maintenance] CaptureData reads exactly "1"; anything else is off, silently.
 bool ReadCaptureSetting(const QString &iniFile);

@@ -157,8 +157,9 @@ void tst_DataCapture::rotation()
     file.close();
     intLogMaxSize = 1;
     intLogGenerations = 3;
-    CaptureExchange(1, "AB", FormatPeer(QStringLiteral("::1"), 50123),
-                    receivedAt.toMSecsSinceEpoch(), sentAt.toMSecsSinceEpoch());
+    const QByteArray echoed("AB");
+    CaptureExchange(1, echoed, FormatPeer(QStringLiteral("::1"), 50123),
+                    receivedAt.toMSecsSinceEpoch(), echoed, sentAt.toMSecsSinceEpoch());
 
     QCOMPARE(QFileInfo::exists(capture), excess == 0);
     QFile written(excess > 0 ? capture + ".1" : capture);
