@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -21,6 +22,7 @@ private slots:
     void cleanup();
     void captureFollowsTheMenu();
     void failedWriteKeepsTheCheck();
+    void unansweredBlockHasNoSentRecord();
 
 private:
     QByteArray capture() const;
@@ -103,6 +105,19 @@ void CaptureTest::failedWriteKeepsTheCheck()
     QVERIFY(m_window->folder.logMessages().last().endsWith(QStringLiteral("(CaptureData_Click)")));
     exchange("still off");
     QVERIFY(capture().isEmpty());
+}
+
+void CaptureTest::unansweredBlockHasNoSentRecord()
+{
+    Ctl<QAction>(m_window->form, "CaptureData")->trigger();
+    exchange("echoed");
+    Ctl<QRadioButton>(m_window->form, "optNothing")->setChecked(true);
+    m_client->send("not answered");
+    QTRY_COMPARE(capture().count(" 受信 "), 2);
+    // The earlier echo is not recorded again for the block that had no answer.
+    const QByteArray records = capture();
+    QCOMPARE(records.count(" 送信 "), 1);
+    QVERIFY2(records.endsWith("|not answered|\r\n0000000C\r\n"), records.constData());
 }
 
 QTEST_MAIN(CaptureTest)
