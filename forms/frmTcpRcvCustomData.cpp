@@ -42,7 +42,7 @@ frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep
     setObjectName(QStringLiteral("frmTcpRcvCustomData"));
     setWindowTitle(QStringLiteral("応答データ設定"));
     setAccessibleName(windowTitle());
-    setFixedSize(twips(0, 0, 6480, 2835).size());
+    setFixedSize(twips(0, 0, 6480, 3195).size());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     lblCustomData = new QLabel(QStringLiteral("応答データ（16進数）"), this);
@@ -52,15 +52,17 @@ frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep
     // Up to 2048 pairs: a box that wraps between pairs shows a long reply whole. The digits are
     // monospaced so that the pairs line up.
     txtCustomData = new QPlainTextEdit(FormatCustomReply(reply), this);
-    txtCustomData->setGeometry(twips(240, 660, 6000, 1140));
+    txtCustomData->setGeometry(twips(240, 660, 6000, 1500));
     txtCustomData->setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 11.25));
     txtCustomData->setTabChangesFocus(true);
+    txtCustomData->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    txtCustomData->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblCustomData->setBuddy(txtCustomData);
 
     cmdApply = new QPushButton(QStringLiteral("設定"), this);
-    cmdApply->setGeometry(twips(1740, 2040, 1215, 495));
+    cmdApply->setGeometry(twips(1740, 2400, 1215, 495));
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cmdCancel->setGeometry(twips(3525, 2040, 1215, 495));
+    cmdCancel->setGeometry(twips(3525, 2400, 1215, 495));
     // As in the port dialog, only a click applies: Enter in the box starts a new line.
     for (QPushButton *button : {cmdApply, cmdCancel}) {
         button->setAutoDefault(false);
