@@ -10,7 +10,7 @@ const QByteArray receivedText = QStringLiteral("バイトのデータ受信").to
 const QByteArray sentText = QStringLiteral("バイトの応答送信").toUtf8();
 } // namespace
 
-void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMode &mode,
                   ReceiveRecord &record)
 {
     const QByteArray block = connection.getData(bytesTotal);

@@ -37,5 +37,5 @@ struct ReceiveMode
 // hands the answer to the kernel at once, logs the response line, notes it all in the record,
 // and then, with capture on, keeps the bytes in the capture file. The log's size is the caller's
 // to check afterwards. Throws RuntimeError as the socket or a rotation does.
-void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMode &mode,
                   ReceiveRecord &record);
