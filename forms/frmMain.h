@@ -48,6 +48,7 @@ private slots:
     void cmdRecvData_Click();
     void cmdEnd_Click();
     void ComSetting_Click();
+    void CustomData_Click();
     void CaptureData_Click(bool checked);
     void OpenLogFolder_Click();
     void wscRecv_ConnectionRequest(int index, qintptr requestId);
@@ -68,15 +69,21 @@ private:
     void RefreshStatus();
     // Only the checked response option (the first, with none checked) is a Tab stop.
     void TabToCheckedOption();
+    // Saves the reply the custom option answers with (empty: none) and puts it to use at once;
+    // false, with a box and a log line, when the settings file could not be written.
+    bool ApplyCustomReply(const QByteArray &reply);
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
     // Every block's bytes go to the capture file; read with the settings, off unless "1".
     bool m_captureData = false;
+    // What the custom option answers each block with; empty while no reply is set.
+    QByteArray m_customReply;
 
     // Controls; each carries its name as its object name.
     QMenu *Admin = nullptr;
     QAction *ComSetting = nullptr;
+    QAction *CustomData = nullptr;
     QAction *CaptureData = nullptr;
     QAction *OpenLogFolder = nullptr;
     QLabel *lblRcvData = nullptr;

@@ -127,6 +127,8 @@ void frmMain::CreateControls()
     Admin->setObjectName(QStringLiteral("Admin"));
     ComSetting = Admin->addAction(QStringLiteral("通信"));
     ComSetting->setObjectName(QStringLiteral("ComSetting"));
+    CustomData = Admin->addAction(QStringLiteral("応答データ..."));
+    CustomData->setObjectName(QStringLiteral("CustomData"));
     CaptureData = Admin->addAction(QStringLiteral("データ記録"));
     CaptureData->setObjectName(QStringLiteral("CaptureData"));
     CaptureData->setCheckable(true);
@@ -225,6 +227,7 @@ void frmMain::CreateControls()
     connect(cmdRecvData, &QPushButton::clicked, this, &frmMain::cmdRecvData_Click);
     connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);
     connect(ComSetting, &QAction::triggered, this, &frmMain::ComSetting_Click);
+    connect(CustomData, &QAction::triggered, this, &frmMain::CustomData_Click);
     connect(CaptureData, &QAction::triggered, this, &frmMain::CaptureData_Click);
     connect(OpenLogFolder, &QAction::triggered, this, &frmMain::OpenLogFolder_Click);
     connect(tmrNowDateTime, &QTimer::timeout, this, &frmMain::tmrNowDateTime_Timer);

@@ -25,10 +25,14 @@ void frmMain::Form_Load()
         CtrlLed(*shpRecvLed, 0);
         RefreshStatus();
         CaptureData->setChecked(m_captureData);
+        // The custom option can be chosen only when there is a reply to answer with.
+        optCustom->setEnabled(!m_customReply.isEmpty());
         if (intResSetting == 0)
             optNothing->setChecked(true);
         else if (intResSetting == 1)
             optRcvData->setChecked(true);
+        else if (intResSetting == 2 && !m_customReply.isEmpty())
+            optCustom->setChecked(true);
         CenterForm(*this);
     });
 }

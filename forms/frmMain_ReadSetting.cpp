@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 
 #include "forms/ui/MessageBox.h"
+#include "lib/CustomReply.h"
 #include "lib/DataCapture.h"
 #include "lib/ErrorTrap.h"
 #include "lib/SettingKeys.h"
@@ -55,6 +56,8 @@ void frmMain::ReadSetting(const QString &strIniFile)
             throw;
         }
     });
-    // Outside the table above: a missing or odd value only leaves capture off, silently.
+    // Outside the table above: a missing or odd value only leaves capture off, or no reply set,
+    // silently.
     m_captureData = ReadCaptureSetting(strIniFile);
+    m_customReply = ReadCustomReply(strIniFile);
 }

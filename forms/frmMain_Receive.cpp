@@ -95,11 +95,13 @@ void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
     const bool block = bytesTotal > 1;
     TrapErrors(tag, [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
-        // optNothing, or no option at all (the custom option is disabled), sends nothing.
+        // optNothing, or no option at all, sends nothing.
         if (!block)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
         else
-            ReceiveBlock(*wscRecv.at(1), bytesTotal, {optRcvData->isChecked(), m_captureData},
+            ReceiveBlock(*wscRecv.at(1), bytesTotal,
+                         {optRcvData->isChecked(),
+                          optCustom->isChecked() ? m_customReply : QByteArray(), m_captureData},
                          m_record);
     });
     // After lone bytes and failed reads too: the log keeps its size limit whatever peers send.

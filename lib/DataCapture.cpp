@@ -144,30 +144,35 @@ QString CaptureFilePath(qint16 toolIndex)
 }
 
 void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
-                     qint64 receivedAtMs, qint64 sentAtMs)
+                     qint64 receivedAtMs, const QByteArray &sent, qint64 sentAtMs)
 {
     const QString file = CaptureFilePath(toolIndex);
     if (file.isEmpty())
         return;
-    const auto headerAt = [&](qint64 atMs, CaptureDirection direction) {
+    const auto headerAt = [&](qint64 atMs, CaptureDirection direction, qsizetype size) {
         QByteArray stamp;
         AppendLogTimestamp(stamp, atMs);
-        return Header(stamp, direction, bytes.size(), peer);
+        return Header(stamp, direction, size, peer);
     };
-    const QByteArray received = headerAt(receivedAtMs, CaptureDirection::Received);
-    const QByteArray sent
-        = sentAtMs != 0 ? headerAt(sentAtMs, CaptureDirection::Sent) : QByteArray();
-    // The dump is made once; an echo's record repeats it.
+    const QByteArray received = headerAt(receivedAtMs, CaptureDirection::Received, bytes.size());
+    const QByteArray sentHeader
+        = sentAtMs != 0 ? headerAt(sentAtMs, CaptureDirection::Sent, sent.size()) : QByteArray();
+    // An echo's record repeats the received dump rather than making it twice.
+    const bool echo = sent.constData() == bytes.constData() && sent.size() == bytes.size();
     const qsizetype dumpLength = DumpLength(bytes.size());
-    QByteArray text(received.size() + dumpLength + (sentAtMs != 0 ? sent.size() + dumpLength : 0),
-                    Qt::Uninitialized);
+    const qsizetype sentLength = sentAtMs != 0 ? sentHeader.size() + DumpLength(sent.size()) : 0;
+    QByteArray text(received.size() + dumpLength + sentLength, Qt::Uninitialized);
     char *out = text.data();
     std::memcpy(out, received.constData(), size_t(received.size()));
     char *dump = out + received.size();
     out = WriteDump(dump, bytes);
     if (sentAtMs != 0) {
-        std::memcpy(out, sent.constData(), size_t(sent.size()));
-        std::memcpy(out + sent.size(), dump, size_t(dumpLength));
+        std::memcpy(out, sentHeader.constData(), size_t(sentHeader.size()));
+        out += sentHeader.size();
+        if (echo)
+            std::memcpy(out, dump, size_t(dumpLength));
+        else
+            WriteDump(out, sent);
     }
     // Like a log line, a lost record must never disturb the receive path.
     AppendWhole(file, text);

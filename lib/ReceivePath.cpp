@@ -10,7 +10,7 @@ const QByteArray receivedText = QStringLiteral("バイトのデータ受信").to
 const QByteArray sentText = QStringLiteral("バイトの応答送信").toUtf8();
 } // namespace
 
-void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMode &mode,
                   ReceiveRecord &record)
 {
     const QByteArray block = connection.getData(bytesTotal);
@@ -22,19 +22,22 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode
     record.receivedAtMs = receivedAt;
     ++record.blocksReceived;
     record.bytesReceived += block.size();
-    if (mode.echo) {
-        connection.sendData(block);
+    const bool answered = mode.echo || !mode.reply.isEmpty();
+    if (answered) {
+        const QByteArray &answer = mode.echo ? block : mode.reply;
+        connection.sendData(answer);
         const qint64 sentAt = CurrentMSecsSinceEpoch();
-        WriteLogUtf8(intToolIndex, QByteArray::number(block.size()) + sentText);
-        record.sent = block;
+        WriteLogUtf8(intToolIndex, QByteArray::number(answer.size()) + sentText);
+        record.sent = answer;
         record.sentAtMs = sentAt;
         record.sentSerial = record.serial;
         ++record.blocksSent;
-        record.bytesSent += block.size();
+        record.bytesSent += answer.size();
     }
-    // After the echo has left: the capture costs the peer nothing.
+    // After the answer has left: the capture costs the peer nothing. The record still holds an
+    // earlier answer when this block had none, and that must not be captured again.
     if (mode.capture)
         CaptureExchange(intToolIndex, block,
                         FormatPeer(connection.peerAddress(), connection.peerPort()), receivedAt,
-                        mode.echo ? record.sentAtMs : 0);
+                        answered ? record.sent : QByteArray(), answered ? record.sentAtMs : 0);
 }

@@ -5,7 +5,7 @@
 class SocketControl;
 
 // What the per-block path leaves for the window: the newest blocks with their times and serials
-// (the newest was echoed when the two serials agree), and the counts since listening started. The
+// (the newest was answered when the two serials agree), and the counts since listening started. The
 // window reads it when it catches up; nothing here waits for the window.
 struct ReceiveRecord
 {
@@ -14,7 +14,7 @@ struct ReceiveRecord
     qint64 receivedAtMs = 0; // milliseconds since the epoch
     QByteArray sent;
     qint64 sentAtMs = 0;
-    quint64 sentSerial = 0; // the serial of the newest block echoed
+    quint64 sentSerial = 0; // the serial of the newest block answered
     qint64 blocksReceived = 0;
     qint64 bytesReceived = 0;
     qint64 blocksSent = 0;
@@ -24,16 +24,18 @@ struct ReceiveRecord
     void restartCounts() { blocksReceived = bytesReceived = blocksSent = bytesSent = 0; }
 };
 
-// What a block is answered with, read from the window once per block.
+// What a block is answered with, read from the window once per block: the block itself (echo),
+// else the fixed reply when one is given, else nothing.
 struct ReceiveMode
 {
     bool echo = false;
+    QByteArray reply; // prepared once when it was set; a shared copy per block costs nothing
     bool capture = false;
 };
 
 // One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,
-// hands the echo to the kernel at once when echo is on, logs the response line, notes it all in
-// the record, and then, with capture on, keeps the bytes in the capture file. The files' sizes
-// are the caller's to check afterwards (RotateToolFiles). Throws RuntimeError as the socket does.
-void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, ReceiveMode mode,
+// hands the answer to the kernel at once, logs the response line, notes it all in the record,
+// and then, with capture on, keeps the bytes in the capture file. The files' sizes are the
+// caller's to check afterwards (RotateToolFiles). Throws RuntimeError as the socket does.
+void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMode &mode,
                   ReceiveRecord &record);

@@ -11,4 +11,5 @@ inline const QString resSetting = QStringLiteral("ResSetting");
 inline const QString logMaxSize = QStringLiteral("LogMaxSize");
 inline const QString logGenerations = QStringLiteral("LogGenerations");
 inline const QString captureData = QStringLiteral("CaptureData");
+inline const QString customData = QStringLiteral("CustomData");
 } // namespace SettingKeys

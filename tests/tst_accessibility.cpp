@@ -5,6 +5,7 @@
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
+#include "forms/frmTcpRcvCustomData.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "lib/HexGridModel.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -36,8 +38,9 @@ bool isControl(QWidget *widget)
     if (widget->objectName().startsWith(QLatin1String("qt_")))
         return false;
     return qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget)
-        || qobject_cast<QLineEdit *>(widget) || qobject_cast<QGroupBox *>(widget)
-        || qobject_cast<HexGrid *>(widget) || qobject_cast<Lamp *>(widget);
+        || qobject_cast<QLineEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
+        || qobject_cast<QGroupBox *>(widget) || qobject_cast<HexGrid *>(widget)
+        || qobject_cast<Lamp *>(widget);
 }
 
 QStringList controlsWithoutName(QWidget *window)
@@ -132,8 +135,10 @@ void AccessibilityTest::noNamelessControl()
 {
     MainForm().Show();
     ComSettingForm().Load();
+    frmTcpRcvCustomData replyDialog({}, {});
     for (QWidget *window :
-         {static_cast<QWidget *>(&MainForm()), static_cast<QWidget *>(&ComSettingForm())}) {
+         {static_cast<QWidget *>(&MainForm()), static_cast<QWidget *>(&ComSettingForm()),
+          static_cast<QWidget *>(&replyDialog)}) {
         const QStringList missing = controlsWithoutName(window);
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(", "))));
     }
@@ -149,8 +154,8 @@ void AccessibilityTest::menuItemsAreNamed()
     QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("設定"));
     QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(Ctl<QMenu>(form, "Admin"));
     QVERIFY(menu);
-    const QStringList items {QStringLiteral("通信"), QStringLiteral("データ記録"),
-                             QStringLiteral("ログフォルダを開く")};
+    const QStringList items {QStringLiteral("通信"), QStringLiteral("応答データ..."),
+                             QStringLiteral("データ記録"), QStringLiteral("ログフォルダを開く")};
     QCOMPARE(menu->childCount(), items.size());
     for (int item = 0; item < items.size(); ++item)
         QCOMPARE(menu->child(item)->text(QAccessible::Name), items.at(item));

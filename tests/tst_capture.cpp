@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -22,6 +23,7 @@ private slots:
     void captureFollowsTheMenu();
     void failedWriteKeepsTheCheck();
     void logFolderThatDoesNotOpenShowsItsPath();
+    void unansweredBlockHasNoSentRecord();
 
 private:
     QByteArray capture() const;
@@ -118,6 +120,19 @@ void CaptureTest::logFolderThatDoesNotOpenShowsItsPath()
     QCOMPARE(
         m_window->folder.logMessages().last(),
         QStringLiteral("フォルダを開くアプリケーションが見つかりません。(OpenLogFolder_Click)"));
+}
+
+void CaptureTest::unansweredBlockHasNoSentRecord()
+{
+    Ctl<QAction>(m_window->form, "CaptureData")->trigger();
+    exchange("echoed");
+    Ctl<QRadioButton>(m_window->form, "optNothing")->setChecked(true);
+    m_client->send("not answered");
+    QTRY_COMPARE(capture().count(" 受信 "), 2);
+    // The earlier echo is not recorded again for the block that had no answer.
+    const QByteArray records = capture();
+    QCOMPARE(records.count(" 送信 "), 1);
+    QVERIFY2(records.endsWith("|not answered|\r\n0000000C\r\n"), records.constData());
 }
 
 QTEST_MAIN(CaptureTest)

@@ -205,8 +205,9 @@ void tst_DataCapture::rotation()
         QVERIFY(QDir().mkdir((blocked == QLatin1String("log") ? log : capture) + ".1"));
     intLogMaxSize = 1;
     intLogGenerations = 3;
-    CaptureExchange(1, "AB", FormatPeer(QStringLiteral("::1"), 50123),
-                    receivedAt.toMSecsSinceEpoch(), sentAt.toMSecsSinceEpoch());
+    const QByteArray echoed("AB");
+    CaptureExchange(1, echoed, FormatPeer(QStringLiteral("::1"), 50123),
+                    receivedAt.toMSecsSinceEpoch(), echoed, sentAt.toMSecsSinceEpoch());
     RotateToolFiles(1, true, "(wscRecv_DataArrival)");
 
     const bool captureRotates = excess > 0 && blocked != QLatin1String("capture");

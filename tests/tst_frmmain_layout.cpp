@@ -320,6 +320,7 @@ void FrmMainLayoutTest::initialState()
 {
     QCOMPARE(Ctl<QMenu>(*m_form, "Admin")->title(), QStringLiteral("設定"));
     QCOMPARE(Ctl<QAction>(*m_form, "ComSetting")->text(), QStringLiteral("通信"));
+    QCOMPARE(Ctl<QAction>(*m_form, "CustomData")->text(), QStringLiteral("応答データ..."));
     QCOMPARE(m_form->menuBar()->actions(),
              QList<QAction *>({Ctl<QMenu>(*m_form, "Admin")->menuAction()}));
 
@@ -465,24 +466,34 @@ void FrmMainLayoutTest::loadPreparesTheWindow()
 void FrmMainLayoutTest::responseOptionFromSettings_data()
 {
     QTest::addColumn<QString>("resSetting");
+    QTest::addColumn<QString>("customData");
     QTest::addColumn<bool>("nothing");
     QTest::addColumn<bool>("rcvData");
+    QTest::addColumn<bool>("custom");
 
-    QTest::newRow("0: no response") << "0" << true << false;
-    QTest::newRow("1: echo") << "1" << false << true;
-    QTest::newRow("2: none selected") << "2" << false << false;
-    QTest::newRow("-1: none selected") << "-1" << false << false;
+    QTest::newRow("0: no response") << "0" << QString() << true << false << false;
+    QTest::newRow("1: echo") << "1" << QString() << false << true << false;
+    QTest::newRow("2: none selected") << "2" << QString() << false << false << false;
+    QTest::newRow("-1: none selected") << "-1" << QString() << false << false << false;
+    QTest::newRow("2 with a reply: custom") << "2"
+                                            << "06" << false << false << true;
+    QTest::newRow("1 with a reply: echo") << "1"
+                                          << "06" << false << true << false;
+    QTest::newRow("2 with a bad reply: none selected") << "2"
+                                                       << "0G" << false << false << false;
 }
 
 void FrmMainLayoutTest::responseOptionFromSettings()
 {
     QFETCH(QString, resSetting);
+    QFETCH(QString, customData);
     QFETCH(bool, nothing);
     QFETCH(bool, rcvData);
+    QFETCH(bool, custom);
 
     m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=50000\r\n[Maintenance]\r\n"
-                                           "ResSetting=%1\r\n")
-                                .arg(resSetting)
+                                           "ResSetting=%1\r\nCustomData=%2\r\n")
+                                .arg(resSetting, customData)
                                 .toUtf8());
     m_form->ReadSetting(m_folder->settingsFile());
     QCOMPARE(m_form->ResSetting(), qint16(resSetting.toInt()));
@@ -490,7 +501,9 @@ void FrmMainLayoutTest::responseOptionFromSettings()
 
     QCOMPARE(Ctl<QRadioButton>(*m_form, "optNothing")->isChecked(), nothing);
     QCOMPARE(Ctl<QRadioButton>(*m_form, "optRcvData")->isChecked(), rcvData);
-    QVERIFY(!Ctl<QRadioButton>(*m_form, "optCustom")->isChecked());
+    QCOMPARE(Ctl<QRadioButton>(*m_form, "optCustom")->isChecked(), custom);
+    // The custom option can be chosen exactly when a valid reply is set.
+    QCOMPARE(Ctl<QRadioButton>(*m_form, "optCustom")->isEnabled(), customData == "06");
 }
 
 void FrmMainLayoutTest::clockFillsTheCurrentTimeLabels()

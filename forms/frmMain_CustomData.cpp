@@ -1,0 +1,39 @@
+#include "forms/Messages.h"
+#include "forms/frmMain.h"
+#include "forms/frmTcpRcvCustomData.h"
+
+#include "forms/ui/MessageBox.h"
+#include "lib/CustomReply.h"
+#include "lib/ErrorTrap.h"
+#include "lib/modUtility.h"
+
+#include <QRadioButton>
+
+void frmMain::CustomData_Click()
+{
+    TrapErrors("(CustomData_Click)", [this] {
+        frmTcpRcvCustomData dialog(
+            m_customReply, [this](const QByteArray &reply) { return ApplyCustomReply(reply); });
+        dialog.exec();
+    });
+}
+
+bool frmMain::ApplyCustomReply(const QByteArray &reply)
+{
+    return TrapErrors("(CustomData_Click)", [&] {
+        if (!WriteCustomReply(strSettingFile[1], reply)) {
+            MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
+            throw RuntimeError(ErrorText::permissionDenied);
+        }
+        // From the next block on, also while listening.
+        m_customReply = reply;
+        optCustom->setEnabled(!reply.isEmpty());
+        if (reply.isEmpty() && optCustom->isChecked()) {
+            // No reply, no answer: the group is left with no option selected, as a response
+            // mode outside the options leaves it.
+            optCustom->setAutoExclusive(false);
+            optCustom->setChecked(false);
+            optCustom->setAutoExclusive(true);
+        }
+    });
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The fixed reply the カスタム option answers every block with, kept in the settings file as hex
+// text ([Maintenance] CustomData=02 41 42 03).
+constexpr qsizetype maxCustomReplyBytes = 2048;
+
+struct CustomReplyText
+{
+    enum class Fault { None, BadCharacter, OddDigits, TooLong };
+
+    QByteArray bytes; // empty for a text of blanks only, and whenever there is a fault
+    Fault fault = Fault::None;
+    qsizetype position = -1; // index of the character at fault in the text
+};
+
+// Pairs of hex digits in either case; blanks (spaces, tabs, line breaks) may stand between the
+// pairs. An odd count is put on the digit left without a partner; a text over
+// maxCustomReplyBytes on the first digit past the limit.
+CustomReplyText ParseCustomReply(const QString &text);
+
+// Upper-case pairs separated by one blank, "02 41 42 03": the form the settings file keeps.
+QString FormatCustomReply(const QByteArray &reply);
+
+// The reply set in the settings file; empty when none is set or the value is not a valid reply.
+QByteArray ReadCustomReply(const QString &iniFile);
+// Writes the reply in its kept form (no reply: an empty value); false when the settings file
+// could not be replaced.
+bool WriteCustomReply(const QString &iniFile, const QByteArray &reply);
