@@ -77,6 +77,9 @@ StreamResult SendWithoutReading(Connection &connection, const BytePattern &patte
 
 qint64 MonotonicNanoseconds();
 qint64 ResidentBytes(qint64 pid);
+quint16 FreePort(); // on 127.0.0.1, free a moment ago
+// Parvel's settings file in a program folder: the port, echo on, room for a long capture.
+bool WriteSettings(const QString &folder, quint16 port, bool capture);
 
 // One echo server under test in a process of its own, ended by its process id.
 class Server

@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QThread>
 
 #include <cmath>
@@ -220,22 +219,11 @@ InProcessResult MeasureInProcess(const BytePattern &pattern, int blocks, int win
 {
     InProcessResult result;
     QTemporaryDir folder;
-    QTcpServer free;
-    free.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = free.serverPort();
-    free.close();
-    QDir(folder.path()).mkpath(QStringLiteral("Config"));
-    QFile settings(folder.filePath(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
-    if (!settings.open(QIODevice::WriteOnly)
-        || settings.write(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\n"
-                                         "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10\r\n")
-                              .arg(port)
-                              .toLatin1())
-            <= 0) {
+    const quint16 port = FreePort();
+    if (!WriteSettings(folder.path(), port, false)) {
         result.error = QStringLiteral("cannot prepare a program folder");
         return result;
     }
-    settings.close();
     SetProgramFolder(folder.path());
     QStringList boxes;
     const MessageBoxFunction previous

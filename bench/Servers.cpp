@@ -74,6 +74,28 @@ LoggedBytes ParvelCapture(const QString &folder)
     return sumLines(folder, QStringLiteral("Kiv_TcpRcvData.txt"), line);
 }
 
+quint16 FreePort()
+{
+    QTcpServer free;
+    free.listen(QHostAddress::LocalHost, 0);
+    return free.serverPort();
+}
+
+bool WriteSettings(const QString &folder, quint16 port, bool capture)
+{
+    QDir(folder).mkpath(QStringLiteral("Config"));
+    QFile settings(folder + QStringLiteral("/Config/Kiv_TcpRecvSetting.ini"));
+    return settings.open(QIODevice::WriteOnly)
+        && settings.write(QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\n"
+                                         "ResSetting=1\r\nLogMaxSize=%2\r\nLogGenerations=10\r\n"
+                                         "CaptureData=%3\r\n")
+                              .arg(port)
+                              .arg(capture ? 64 : 3)
+                              .arg(int(capture))
+                              .toLatin1())
+        > 0;
+}
+
 const char *Server::name(int kind)
 {
     static const char *const names[] = {"parvel", "minimal", "socat"};
@@ -88,10 +110,7 @@ Server::Server(Kind kind, bool capture) : m_kind(kind), m_capture(capture)
 
 bool Server::start(QString *error)
 {
-    QTcpServer free;
-    free.listen(QHostAddress::LocalHost, 0);
-    m_port = free.serverPort();
-    free.close();
+    m_port = FreePort();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QString program;
     QStringList arguments;
@@ -99,20 +118,11 @@ bool Server::start(QString *error)
         // A program folder of its own: the unmodified executable and its settings. Parvel has no
         // options, so the probe is preloaded to see its window and press 受信待ち.
         program = m_folder.filePath(QStringLiteral("parvel"));
-        QDir(m_folder.path()).mkpath(QStringLiteral("Config"));
-        QFile settings(m_folder.filePath(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
         if ((!QFile::exists(program) && !QFile::copy(QStringLiteral(PARVEL_BENCH_PARVEL), program))
-            || !settings.open(QIODevice::WriteOnly)) {
+            || !WriteSettings(m_folder.path(), m_port, m_capture)) {
             *error = QStringLiteral("cannot prepare a program folder");
             return false;
         }
-        settings.write(
-            QStringLiteral("[Port]\r\nTcpPort=%1\r\n\r\n[Maintenance]\r\nResSetting=1\r\n"
-                           "LogMaxSize=%2\r\nLogGenerations=10\r\nCaptureData=%3\r\n")
-                .arg(m_port)
-                .arg(m_capture ? 64 : 3)
-                .arg(int(m_capture))
-                .toLatin1());
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(PARVEL_BENCH_PROBE));
     } else if (m_kind == Minimal) {
         program = QStringLiteral(PARVEL_BENCH_ECHO);
@@ -141,9 +151,7 @@ bool Server::start(QString *error)
         if (waitForLine("probe shown", &rest, startTimeoutMs))
             shownNs = rest.split(' ').value(1).toLongLong() - started;
         ready = waitForLine("probe started", &rest, startTimeoutMs) && rest == "受信停止";
-    } else if (m_kind == Minimal) {
-        ready = ready && waitForLine("listening", &rest, startTimeoutMs);
-    } else { // socat says nothing when it listens: try until a connection is taken
+    } else { // the others say nothing when they listen: try until a connection is taken
         const QDeadlineTimer deadline(startTimeoutMs);
         std::string ignored;
         for (Connection trial; ready && !trial.open(m_port, &ignored); QThread::msleep(10))
@@ -170,9 +178,9 @@ void Server::stop()
         for (qint64 child : childrenOf(m_process.processId()))
             ::kill(pid_t(child), SIGKILL);
     }
-    // Parvel and the minimal server end when their stdin closes; socat needs a signal.
+    // Parvel ends when its stdin closes, the others on a signal.
     m_process.closeWriteChannel();
-    if (m_kind != Socat && m_process.waitForFinished(3000))
+    if (m_kind == Parvel && m_process.waitForFinished(3000))
         return;
     m_process.terminate();
     if (!m_process.waitForFinished(3000)) {
@@ -183,9 +191,14 @@ void Server::stop()
 
 qint64 Server::residentBytes() const
 {
+    // The newest child still alive (an ended one has no memory left).
     const QList<qint64> children
         = m_kind == Socat ? childrenOf(m_process.processId()) : QList<qint64>();
-    return ResidentBytes(children.isEmpty() ? m_process.processId() : children.last());
+    for (auto child = children.crbegin(); child != children.crend(); ++child) {
+        if (const qint64 bytes = ResidentBytes(*child))
+            return bytes;
+    }
+    return ResidentBytes(m_process.processId());
 }
 
 void Server::tell(const QByteArray &line)
