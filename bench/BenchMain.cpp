@@ -315,9 +315,13 @@ void Bench::neverReadingPeer()
     Connection flooder, next;
     StreamResult flood;
     Samples samples;
+    parvel->tell("measure");
     if (flooder.open(parvel->port(), &flood.error))
-        flood = SendWithoutReading(flooder, m_pattern, 3s,
-                                   [&] { peak = qMax(peak, parvel->residentBytes()); });
+        flood = SendWithoutReading(flooder, m_pattern, 3s, [&] {
+            peak = qMax(peak, parvel->residentBytes());
+            parvel->tell("ping " + QByteArray::number(MonotonicNanoseconds()));
+        });
+    const double worst = parvel->ask("lateness").split(' ').value(0).toDouble() / 1000;
     flooder.close(true);
     // It must still serve the next peer (the newest peer wins).
     if (next.open(parvel->port(), &samples.error))
@@ -332,6 +336,8 @@ void Bench::neverReadingPeer()
     add({"resident_never_reading_peer_mib", "resident peak, peer never reads", "MiB", 1,
          parvelOnly(peakMib), "<= after stream + 16",
          decide(peakMib, after, peakMib <= after + 16)});
+    add({"flood_never_reading_peer_answer_worst_ms", "peer never reads, answer delay worst", "ms",
+         1, parvelOnly(worst), "< 1000", decide(worst, 0, worst < 1000)});
 }
 
 // An echoed flood while the probe inside Parvel times how late the program answers: requests
