@@ -67,8 +67,9 @@ struct StreamResult
     double megabytesPerSecond() const { return seconds > 0 ? bytes / seconds / 1e6 : 0; }
 };
 
-// Echoes total bytes in 64 KiB writes, at most 1 MiB ahead of the echo, checking every byte;
-// total 0 streams until the deadline. tick, when given, runs about every 20 ms meanwhile.
+// Echoes total bytes in 64 KiB writes, at most 1 MiB ahead of the echo, checking every byte.
+// Total 0 is a flood until the deadline, the kernel's buffers kept full. tick, when given, runs
+// about every 20 ms meanwhile.
 StreamResult Stream(Connection &connection, const BytePattern &pattern, std::uint64_t total,
                     Clock::time_point deadline, const std::function<void()> &tick = {});
 // A peer that sends for duration and never reads; sample runs every 50 ms.

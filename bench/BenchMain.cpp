@@ -370,8 +370,8 @@ void Bench::floods()
         add({key + "worst_ms", name + "worst", "ms", 1, parvelOnly(worst), "< 1000",
              decide(worst, 0, worst < 1000)});
         add({key + "median_ms", name + "median", "ms", 1, parvelOnly(median)});
-        m_observations << QStringLiteral("flood %1: %2 MB/s echoed; %3 answers timed, the latest "
-                                         "request %4 ms late, the latest tick %5 ms")
+        m_observations << QStringLiteral("flood %1: %2 MB/s echoed; %3 answers timed; worst "
+                                         "delay of a request %4 ms, of a tick %5 ms")
                               .arg(run)
                               .arg(flood.megabytesPerSecond(), 0, 'f', 0)
                               .arg(QString(late.value(2)))
