@@ -102,6 +102,8 @@ QString measureDataPath(const BytePattern &pattern, int blocks, QList<BlockCosts
         || !pump([&] { return connection.state() == SocketControl::sckConnected; }))
         return QStringLiteral("no socket pair: ") + QString::fromStdString(error);
     ReceiveRecord record;
+    ReceiveMode mode;
+    mode.echo = true;
     std::uint64_t offset = 0;
     for (BlockCosts &costs : sizes) {
         std::vector<char> echo(costs.size);
@@ -112,7 +114,7 @@ QString measureDataPath(const BytePattern &pattern, int blocks, QList<BlockCosts
                 return QStringLiteral("a block did not arrive");
             const Clock::time_point start = Clock::now();
             try {
-                ReceiveBlock(connection, connection.bytesReceived(), {true, false}, record);
+                ReceiveBlock(connection, connection.bytesReceived(), mode, record);
                 RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
             } catch (const std::exception &failure) {
                 return QString::fromUtf8(failure.what());
