@@ -1,60 +1,58 @@
-// Preloaded (LD_PRELOAD) into the unmodified parvel executable by the benchmark, which has no
-// options of its own: reports when the first window is on screen, then presses the start button
-// as a user would. Lines on stdout start with "probe"; stdin takes "grid" (print both grids'
-// cells) and ends the program when it closes. Times are CLOCK_MONOTONIC in nanoseconds, which
-// the benchmark shares, so it can measure from the moment it started the process.
+// Preloaded (LD_PRELOAD) into the unmodified parvel executable, which has no options of its own:
+// reports when the first window is painted, then presses 受信待ち as a user would. Lines out
+// start with "probe"; lines in: "grid" (both grids' cells), "measure" (start timing how late
+// the program answers), "ping <ns>" (a request sent at that time), "lateness" (the figures since
+// "measure"). Closing stdin ends the program. Times are CLOCK_MONOTONIC, shared with the bench.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <ctime>
 #include <unistd.h>
 
 namespace {
-qint64 monotonicNanoseconds()
+constexpr qint64 tickNs = 20'000'000;
+
+qint64 now()
 {
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    timespec time {};
+    clock_gettime(CLOCK_MONOTONIC, &time);
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
 void say(const QByteArray &text)
 {
     const QByteArray line = "probe " + text + '\n';
-    qsizetype written = 0;
-    while (written < line.size()) {
-        const ssize_t n
-            = ::write(STDOUT_FILENO, line.constData() + written, size_t(line.size() - written));
+    for (qsizetype written = 0, n = 0; written < line.size(); written += n) {
+        n = ::write(STDOUT_FILENO, line.constData() + written, size_t(line.size() - written));
         if (n <= 0)
             return;
-        written += n;
     }
 }
 
 QWidget *mainWindow()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows) {
+    for (QWidget *window : QApplication::topLevelWidgets()) {
         if (window->inherits("frmMain") && window->isVisible())
             return window;
     }
     return nullptr;
 }
 
-// The cells of one grid as hexadecimal text, row after row, empty cells left out.
-QByteArray gridText(const QWidget *window, const char *name)
+// One grid's cells as hexadecimal text, empty cells left out.
+QByteArray gridText(const char *name)
 {
-    const auto *view = window->findChild<QAbstractItemView *>(QLatin1String(name));
+    const QWidget *window = mainWindow();
+    const auto *view
+        = window ? window->findChild<QAbstractItemView *>(QLatin1String(name)) : nullptr;
     const QAbstractItemModel *model = view ? view->model() : nullptr;
-    if (!model)
-        return "-";
     QByteArray text;
-    for (int row = 0; row < model->rowCount(); ++row) {
+    for (int row = 0; model && row < model->rowCount(); ++row) {
         for (int column = 0; column < model->columnCount(); ++column)
             text += model->data(model->index(row, column)).toString().toLatin1();
     }
@@ -67,44 +65,76 @@ public:
     explicit Probe(QObject *parent) : QObject(parent), m_input(STDIN_FILENO, QSocketNotifier::Read)
     {
         connect(&m_input, &QSocketNotifier::activated, this, &Probe::readCommands);
+        // A tick like the window's clock: how late it comes is how late the program answers.
+        m_tick.setSingleShot(true);
+        m_tick.setTimerType(Qt::PreciseTimer);
+        connect(&m_tick, &QTimer::timeout, this, [this] {
+            note(&m_tickWorst, now() - m_tickDue);
+            startTick();
+        });
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (!m_shown && event->type() == QEvent::Expose) {
-            const auto *window = qobject_cast<QWindow *>(watched);
-            if (window && window->isExposed()) {
-                m_shown = true;
-                const qint64 exposed = monotonicNanoseconds();
-                // Runs once the expose has been handled, i.e. the first frame is painted.
-                QTimer::singleShot(0, this, [this, exposed] {
-                    say("shown " + QByteArray::number(exposed) + ' '
-                        + QByteArray::number(monotonicNanoseconds()));
-                    pressStart();
-                });
-            }
+        const auto *window = qobject_cast<QWindow *>(watched);
+        if (!m_shown && event->type() == QEvent::Expose && window && window->isExposed()) {
+            m_shown = true;
+            const qint64 exposed = now();
+            // Runs once the expose has been handled, i.e. the first frame is painted.
+            QTimer::singleShot(0, this, [exposed] {
+                say("shown " + QByteArray::number(exposed) + ' ' + QByteArray::number(now()));
+                QWidget *window = mainWindow();
+                auto *start = window
+                    ? window->findChild<QAbstractButton *>(QStringLiteral("cmdRecvData"))
+                    : nullptr;
+                if (start)
+                    start->click();
+                say("started " + (start ? start->text().toUtf8() : "none"));
+            });
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    void pressStart()
+    void startTick()
     {
-        QWidget *window = mainWindow();
-        auto *button = window ? window->findChild<QAbstractButton *>(QStringLiteral("cmdRecvData"))
-                              : nullptr;
-        if (!button) {
-            say("started none");
-            return;
+        m_tickDue = now() + tickNs;
+        m_tick.start(int(tickNs / 1000000));
+    }
+
+    void note(qint64 *worst, qint64 lateNs)
+    {
+        m_late.push_back(lateNs);
+        *worst = std::max(*worst, lateNs);
+    }
+
+    void command(const QByteArray &line)
+    {
+        if (line == "grid") {
+            say("grid " + gridText("fgrdRecvData") + ' ' + gridText("fgrdSendData"));
+        } else if (line == "measure") {
+            m_late.clear();
+            m_pingWorst = m_tickWorst = 0;
+            startTick();
+        } else if (line.startsWith("ping ")) {
+            note(&m_pingWorst, now() - line.mid(5).toLongLong());
+        } else if (line == "lateness") {
+            m_tick.stop();
+            std::sort(m_late.begin(), m_late.end());
+            const auto us = [](qint64 ns) {
+                return QByteArray::number(ns / 1000);
+            };
+            say("lateness " + us(m_late.empty() ? 0 : m_late.back()) + ' '
+                + us(m_late.empty() ? 0 : m_late[m_late.size() / 2]) + ' '
+                + QByteArray::number(qint64(m_late.size())) + ' ' + us(m_pingWorst) + ' '
+                + us(m_tickWorst));
         }
-        button->click();
-        say("started " + button->text().toUtf8());
     }
 
     void readCommands()
     {
-        char chunk[256];
+        char chunk[4096];
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (n <= 0) {
             m_input.setEnabled(false);
@@ -112,26 +142,23 @@ private:
             return;
         }
         m_pending.append(chunk, n);
-        qsizetype end;
-        while ((end = m_pending.indexOf('\n')) >= 0) {
-            const QByteArray command = m_pending.left(end).trimmed();
-            m_pending.remove(0, end + 1);
-            if (command == "grid") {
-                const QWidget *window = mainWindow();
-                say("grid " + (window ? gridText(window, "fgrdRecvData") : "-") + ' '
-                    + (window ? gridText(window, "fgrdSendData") : "-"));
-            }
-        }
+        for (qsizetype end; (end = m_pending.indexOf('\n')) >= 0; m_pending.remove(0, end + 1))
+            command(m_pending.left(end).trimmed());
     }
 
     QSocketNotifier m_input;
     QByteArray m_pending;
     bool m_shown = false;
+    QTimer m_tick;
+    qint64 m_tickDue = 0;
+    std::vector<qint64> m_late; // ns, pings and ticks alike
+    qint64 m_pingWorst = 0;
+    qint64 m_tickWorst = 0;
 };
 
 void installProbe()
 {
-    say("application " + QByteArray::number(monotonicNanoseconds()));
+    say("application " + QByteArray::number(now()));
     QCoreApplication::instance()->installEventFilter(new Probe(QCoreApplication::instance()));
 }
 } // namespace
