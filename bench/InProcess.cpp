@@ -5,6 +5,7 @@
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/MessageBox.h"
+#include "lib/DataCapture.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/ReceivePath.h"
@@ -115,7 +116,7 @@ QString measureDataPath(const BytePattern &pattern, int blocks, QList<BlockCosts
             const Clock::time_point start = Clock::now();
             try {
                 ReceiveBlock(connection, connection.bytesReceived(), mode, record);
-                RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
+                RotateToolFiles(1, false, "(wscRecv_DataArrival)");
             } catch (const std::exception &failure) {
                 return QString::fromUtf8(failure.what());
             }
