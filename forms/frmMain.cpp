@@ -1,6 +1,11 @@
 #include "forms/frmMain.h"
 
+#include "forms/ui/MessageBox.h"
+#include "lib/ErrorTrap.h"
+#include "platform/SocketControl.h"
+
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 namespace {
 frmMain *&instance()
@@ -40,6 +45,30 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->accept();
     else
         event->ignore();
+}
+
+void frmMain::cmdEnd_Click()
+{
+    ConfirmAndEnd();
+}
+
+bool frmMain::ConfirmAndEnd()
+{
+    bool ending = false;
+    TrapErrors("(cmdEnd_Click)", [&] {
+        const int answer
+            = MsgBox(QStringLiteral("Parvelを終了してもよろしいですか？"),
+                     MsgBoxStyle::OkCancel | MsgBoxStyle::Question | MsgBoxStyle::DefaultButton2,
+                     QStringLiteral("Parvel"));
+        if (answer != MsgBoxResult::Ok)
+            return;
+        wscRecv.at(0)->close();
+        ending = true;
+        hide();
+        // Leave the event loop at once: no further handler runs.
+        QCoreApplication::exit(0);
+    });
+    return ending;
 }
 
 frmMain &MainForm()

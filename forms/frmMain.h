@@ -19,8 +19,20 @@ class QTimer;
 class SocketControl;
 class StatusPanel;
 
-// The receive monitor: hex grids of the last received and the last echoed block, lamps,
+// The receive monitor: hex grids of the last received and the last answered block, lamps,
 // timestamps, the response choice, the start/stop and exit buttons.
+//
+// Where each part lives:
+//   frmMain.cpp              construction, Show, and leaving: closeEvent, cmdEnd_Click,
+//                            ConfirmAndEnd; the one instance (MainForm)
+//   frmMain_Layout.cpp       the controls, their places, names and Tab order (CreateControls)
+//   frmMain_Load.cpp         Form_Load and the clock (tmrNowDateTime_Timer)
+//   frmMain_ReadSetting.cpp  ReadSetting: the settings file into the members and log globals
+//   frmMain_Receive.cpp      listening and the peer: cmdRecvData_Click and the wscRecv_* events
+//   frmMain_Display.cpp      the display pass (RefreshDisplay) and the status panels
+//   frmMain_ComSetting.cpp   設定 → 通信 (ComSetting_Click)
+//   frmMain_CustomData.cpp   設定 → 応答データ (CustomData_Click, ApplyCustomReply)
+//   frmMain_Capture.cpp      設定 → データ記録 and ログフォルダを開く
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -41,7 +53,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-    // Event handlers. Slots, so that a test or the benchmark can raise one by name.
+    // Event handlers.
 private slots:
     void Form_Load();
     void tmrNowDateTime_Timer();

@@ -11,7 +11,6 @@
 #include "lib/modUtility.h"
 #include "platform/SocketControl.h"
 
-#include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -124,28 +123,4 @@ void frmMain::wscRecv_Error(int index)
             wscRecv[0]->listen();
     });
     m_display->request();
-}
-
-void frmMain::cmdEnd_Click()
-{
-    ConfirmAndEnd();
-}
-
-bool frmMain::ConfirmAndEnd()
-{
-    bool ending = false;
-    TrapErrors("(cmdEnd_Click)", [&] {
-        const int answer
-            = MsgBox(QStringLiteral("Parvelを終了してもよろしいですか？"),
-                     MsgBoxStyle::OkCancel | MsgBoxStyle::Question | MsgBoxStyle::DefaultButton2,
-                     QStringLiteral("Parvel"));
-        if (answer != MsgBoxResult::Ok)
-            return;
-        wscRecv.at(0)->close();
-        ending = true;
-        hide();
-        // Leave the event loop at once: no further handler runs.
-        QCoreApplication::exit(0);
-    });
-    return ending;
 }
