@@ -1,3 +1,4 @@
+#include "forms/Messages.h"
 #include "forms/frmMain.h"
 
 #include "forms/ui/MessageBox.h"
@@ -16,7 +17,7 @@ void frmMain::CaptureData_Click(bool checked)
         // Written at once, as the port is; unlike the port it takes effect at once too.
         if (!WriteCaptureSetting(strSettingFile[1], checked)) {
             CaptureData->setChecked(m_captureData);
-            MsgBox(QStringLiteral("設定ファイルの書き込みに失敗しました。"), MsgBoxStyle::Critical);
+            MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
             throw RuntimeError(ErrorText::permissionDenied);
         }
         m_captureData = checked;

@@ -130,7 +130,7 @@ void frmTcpRcvComSetting::cmdApply_Click()
         }
         if (!WriteIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1],
                             portText)) {
-            MsgBox(QStringLiteral("設定ファイルの書き込みに失敗しました。"), MsgBoxStyle::Critical);
+            MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
             SelectText();
             throw RuntimeError(ErrorText::permissionDenied);
         }
