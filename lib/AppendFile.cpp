@@ -38,10 +38,11 @@ bool AppendWhole(const QString &path, const QByteArray &bytes)
     if (path.isEmpty())
         return false;
     // Nothing is held open between appends, so a rotation can rename the file at any time. The
-    // open never waits: a FIFO without a reader would hold it for ever.
-    const int descriptor
-        = ::open(QFile::encodeName(path).constData(),
-                 O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    // open never waits (a FIFO without a reader would hold it for ever) and never follows a
+    // symbolic link out of the folder.
+    const int descriptor = ::open(
+        QFile::encodeName(path).constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0666);
     if (descriptor < 0)
         return false;
     // Only a regular file takes the bytes: a FIFO with a reader or a device is a failed write.

@@ -291,6 +291,7 @@ void tst_DataCapture::onlyRegularFilesTakeBytes_data()
     QTest::newRow("FIFO without a reader") << QStringLiteral("fifo");
     QTest::newRow("FIFO with a reader") << QStringLiteral("fifo read");
     QTest::newRow("device") << QStringLiteral("device");
+    QTest::newRow("link to a file elsewhere") << QStringLiteral("link");
     QTest::newRow("locked by another program") << QStringLiteral("locked");
 }
 
@@ -309,6 +310,9 @@ void tst_DataCapture::onlyRegularFilesTakeBytes()
             QVERIFY((held = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) >= 0);
     } else if (target == QLatin1String("device")) {
         QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+    } else if (target == QLatin1String("link")) {
+        QVERIFY(AppendWhole(m_dir.filePath(QStringLiteral("elsewhere")), "kept\r\n"));
+        QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("elsewhere")), path));
     } else {
         QVERIFY(AppendWhole(path, "kept\r\n"));
         QVERIFY((held = ::open(name.constData(), O_RDONLY | O_CLOEXEC)) >= 0);
@@ -320,7 +324,7 @@ void tst_DataCapture::onlyRegularFilesTakeBytes()
     char byte = 0;
     if (target == QLatin1String("fifo read"))
         QVERIFY(::read(held, &byte, 1) <= 0);
-    if (target == QLatin1String("locked"))
+    if (target == QLatin1String("locked") || target == QLatin1String("link"))
         QCOMPARE(ReadAll(path), QByteArray("kept\r\n"));
 }
 
