@@ -5,6 +5,7 @@
 #include "forms/ui/CenterForm.h"
 #include "forms/ui/Fonts.h"
 #include "forms/ui/MessageBox.h"
+#include "forms/ui/ReturnKey.h"
 #include "forms/ui/Twips.h"
 #include "lib/ErrorTrap.h"
 #include "lib/SettingKeys.h"
@@ -180,14 +181,9 @@ void frmTcpRcvComSetting::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    // Return presses the focused button, as Space does; in the text box it does nothing.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto *focused = qobject_cast<QPushButton *>(focusWidget()))
-            focused->click();
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    // In the text box Return does nothing.
+    if (!PressFocusedButtonOnReturn(*this, *event))
+        QDialog::keyPressEvent(event);
 }
 
 frmTcpRcvComSetting &ComSettingForm()

@@ -3,10 +3,12 @@
 #include "forms/ui/CenterForm.h"
 #include "forms/ui/Fonts.h"
 #include "forms/ui/MessageBox.h"
+#include "forms/ui/ReturnKey.h"
 #include "forms/ui/Twips.h"
 #include "lib/CustomReply.h"
 #include "lib/ErrorTrap.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -63,7 +65,7 @@ frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep
     cmdApply->setGeometry(twips(1740, 2400, 1215, 495));
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
     cmdCancel->setGeometry(twips(3525, 2400, 1215, 495));
-    // As in the port dialog, only a click applies: Enter in the box starts a new line.
+    // Neither is a default button: Enter in the box starts a new line; on a button, it presses it.
     for (QPushButton *button : {cmdApply, cmdCancel}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -117,4 +119,10 @@ void frmTcpRcvCustomData::SelectText(qsizetype start, qsizetype count)
     cursor.setPosition(int(start + count), QTextCursor::KeepAnchor);
     txtCustomData->setTextCursor(cursor);
     txtCustomData->setFocus();
+}
+
+void frmTcpRcvCustomData::keyPressEvent(QKeyEvent *event)
+{
+    if (!PressFocusedButtonOnReturn(*this, *event))
+        QDialog::keyPressEvent(event);
 }

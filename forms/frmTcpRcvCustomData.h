@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <functional>
 
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,6 +20,9 @@ public:
     using KeepReply = std::function<bool(const QByteArray &reply)>;
 
     frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep, QWidget *parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private slots:
     void cmdApply_Click();

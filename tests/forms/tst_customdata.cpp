@@ -84,7 +84,10 @@ CustomDataTest::DialogRun CustomDataTest::applyInDialog(const QString &text)
         auto *box = Ctl<QPlainTextEdit>(*dialog, "txtCustomData");
         run.shown = box->toPlainText();
         box->setPlainText(text);
-        Ctl<QPushButton>(*dialog, "cmdApply")->click();
+        // Return on the focused button applies, as a click does.
+        auto *apply = Ctl<QPushButton>(*dialog, "cmdApply");
+        apply->setFocus();
+        QTest::keyClick(apply, Qt::Key_Return);
         run.closed = !dialog->isVisible();
         run.selected = box->textCursor().selectedText();
         if (!run.closed)
