@@ -55,8 +55,7 @@ struct Row
 {
     QString key; // the figure's name in the JSON
     QString figure;
-    QString unit;
-    int decimals;
+    QString unit; // MB/s shown in whole numbers, the rest with one decimal
     Values values; // NaN where not measured or not applicable
     QString target = {};
     int met = -1; // 1 met, 0 missed, -1 no target or not decidable
@@ -93,11 +92,6 @@ int decide(double parvel, double reference, bool met)
     return std::isnan(parvel) || std::isnan(reference) ? -1 : int(met);
 }
 
-Values parvelOnly(double value)
-{
-    return {value, NAN, NAN};
-}
-
 class Bench
 {
 public:
@@ -113,8 +107,13 @@ public:
     bool report(const QString &jsonPath);
 
 private:
-    void addRoundTripRows();
     void add(Row row) { m_rows.append(std::move(row)); }
+    // A figure of Parvel alone; met says whether it keeps its target, if it has one.
+    void addParvel(const QString &key, const QString &figure, const char *unit, double value,
+                   const char *target = "", bool met = false)
+    {
+        add({key, figure, unit, {value, NAN, NAN}, target, *target ? decide(value, 0, met) : -1});
+    }
     void check(const QString &name, bool passed, const QString &detail = {})
     {
         m_checks.append({name, passed, detail});
@@ -143,12 +142,11 @@ void Bench::startup()
     check(QStringLiteral("Parvel starts, shows its window and listens, %1 times").arg(startupRuns),
           int(window.size()) == startupRuns, error);
     const double median = summarize(window).p50;
-    add({"first_window_median_ms", "first window shown, median", "ms", 1, parvelOnly(median),
-         "<= 42 (before)", decide(median, 0, median <= 42)});
-    add({"first_window_max_ms", "first window shown, slowest", "ms", 1,
-         parvelOnly(summarize(window).max)});
-    add({"application_object_median_ms", "of which until QApplication", "ms", 1,
-         parvelOnly(summarize(application).p50)});
+    addParvel("first_window_median_ms", "first window shown, median", "ms", median,
+              "<= 42 (before)", median <= 42);
+    addParvel("first_window_max_ms", "first window shown, slowest", "ms", summarize(window).max);
+    addParvel("application_object_median_ms", "of which until QApplication", "ms",
+              summarize(application).p50);
 }
 
 void Bench::startServers()
@@ -192,11 +190,6 @@ void Bench::roundTrips()
             }
         }
     }
-    addRoundTripRows();
-}
-
-void Bench::addRoundTripRows()
-{
     for (int size = 0; size < sizeCount; ++size) {
         const RoundTripPlan &plan = roundTripPlans[size];
         Percentiles d[serverCount];
@@ -215,17 +208,17 @@ void Bench::addRoundTripRows()
         const QString name = QStringLiteral("round trip %1 ").arg(QLatin1String(plan.label));
         const double parvel = p50[Server::Parvel];
         if (plan.size <= 2048) {
-            add({key + "p50_us", name + "p50", "µs", 1, p50, "<= 2x minimal, < socat",
+            add({key + "p50_us", name + "p50", "µs", p50, "<= 2x minimal, < socat",
                  decide(parvel, p50[Server::Minimal] + p50[Server::Socat],
                         parvel <= 2 * p50[Server::Minimal] && parvel < p50[Server::Socat])});
-            add({key + "p99_us", name + "p99", "µs", 1, p99, "<= 1.5x socat",
+            add({key + "p99_us", name + "p99", "µs", p99, "<= 1.5x socat",
                  decide(p99[0], p99[Server::Socat], p99[0] <= 1.5 * p99[Server::Socat])});
-            add({key + "max_us", name + "max", "µs", 1, max});
+            add({key + "max_us", name + "max", "µs", max});
         } else {
-            add({key + "p50_us", name + "p50", "µs", 1, p50, "< 3x minimal",
+            add({key + "p50_us", name + "p50", "µs", p50, "< 3x minimal",
                  decide(parvel, p50[Server::Minimal], parvel < 3 * p50[Server::Minimal])});
-            add({key + "p99_us", name + "p99", "µs", 1, p99});
-            add({key + "max_us", name + "max", "µs", 1, max, "< 40000 (no stall)",
+            add({key + "p99_us", name + "p99", "µs", p99});
+            add({key + "max_us", name + "max", "µs", max, "< 40000 (no stall)",
                  decide(max[0], p50[Server::Minimal], max[0] < 40000)});
         }
     }
@@ -298,11 +291,11 @@ void Bench::streams()
                                          "in a write into its own full pipe); its figure is from "
                                          "the connections that got through")
                               .arg(socatStalls);
-    add({"stream_mb_per_s", "stream echo throughput", "MB/s", 0, best, ">= 0.95x minimal",
+    add({"stream_mb_per_s", "stream echo throughput", "MB/s", best, ">= 0.95x minimal",
          decide(best[0], best[Server::Minimal], best[0] >= 0.95 * best[Server::Minimal])});
-    add({"resident_at_start_mib", "resident memory at start", "MiB", 1, atStart});
+    add({"resident_at_start_mib", "resident memory at start", "MiB", atStart});
     m_residentAfterStream = afterStream[0];
-    add({"resident_after_stream_mib", "resident memory after the stream", "MiB", 1, afterStream,
+    add({"resident_after_stream_mib", "resident memory after the stream", "MiB", afterStream,
          "<= 35 (before)", decide(afterStream[0], 0, afterStream[0] <= 35)});
 }
 
@@ -333,11 +326,14 @@ void Bench::neverReadingPeer()
               + QString::fromStdString(flood.error + samples.error));
     const double after = m_residentAfterStream;
     const double peakMib = peak > 0 ? peak / mib : NAN;
-    add({"resident_never_reading_peer_mib", "resident peak, peer never reads", "MiB", 1,
-         parvelOnly(peakMib), "<= after stream + 16",
+    add({"resident_never_reading_peer_mib",
+         "resident peak, peer never reads",
+         "MiB",
+         {peakMib, NAN, NAN},
+         "<= after stream + 16",
          decide(peakMib, after, peakMib <= after + 16)});
-    add({"flood_never_reading_peer_answer_worst_ms", "peer never reads, answer delay worst", "ms",
-         1, parvelOnly(worst), "< 1000", decide(worst, 0, worst < 1000)});
+    addParvel("flood_never_reading_peer_answer_worst_ms", "peer never reads, answer delay worst",
+              "ms", worst, "< 1000", worst < 1000);
 }
 
 // An echoed flood while the probe inside Parvel times how late the program answers: requests
@@ -367,9 +363,8 @@ void Bench::floods()
         const QString key = QStringLiteral("flood_run_%1_answer_").arg(run);
         const QString name
             = QStringLiteral("flood %1 of %2 s, answer delay ").arg(run).arg(floodLength.count());
-        add({key + "worst_ms", name + "worst", "ms", 1, parvelOnly(worst), "< 1000",
-             decide(worst, 0, worst < 1000)});
-        add({key + "median_ms", name + "median", "ms", 1, parvelOnly(median)});
+        addParvel(key + "worst_ms", name + "worst", "ms", worst, "< 1000", worst < 1000);
+        addParvel(key + "median_ms", name + "median", "ms", median);
         m_observations << QStringLiteral("flood %1: %2 MB/s echoed; %3 answers timed; worst "
                                          "delay of a request %4 ms, of a tick %5 ms")
                               .arg(run)
@@ -378,8 +373,7 @@ void Bench::floods()
                               .arg(late.value(3).toDouble() / 1000, 0, 'f', 1)
                               .arg(late.value(4).toDouble() / 1000, 0, 'f', 1);
     }
-    add({"flood_echo_mb_per_s", "flood echo throughput, median", "MB/s", 0,
-         parvelOnly(summarize(rates).p50)});
+    addParvel("flood_echo_mb_per_s", "flood echo throughput, median", "MB/s", summarize(rates).p50);
     check(QStringLiteral("Parvel echoes %1 floods byte-exact and its probe answers").arg(floodRuns),
           errors.isEmpty(), errors.trimmed());
 }
@@ -410,10 +404,10 @@ void Bench::capture()
                   .arg(expected)
               + QString::fromStdString(stream.error + samples.error));
     const double rate = stream.error.empty() ? stream.megabytesPerSecond() : NAN;
-    add({"capture_stream_mb_per_s", "stream echo throughput, capture on", "MB/s", 0,
-         parvelOnly(rate), ">= 100", decide(rate, 0, rate >= 100)});
-    add({"capture_round_trip_2048_p50_us", "round trip 2 KiB p50, capture on", "µs", 1,
-         parvelOnly(summarize(samples.micros).p50)});
+    addParvel("capture_stream_mb_per_s", "stream echo throughput, capture on", "MB/s", rate,
+              ">= 100", rate >= 100);
+    addParvel("capture_round_trip_2048_p50_us", "round trip 2 KiB p50, capture on", "µs",
+              summarize(samples.micros).p50);
 }
 
 void Bench::inProcess()
@@ -425,27 +419,25 @@ void Bench::inProcess()
         const Percentiles handler = summarize(costs.handler);
         const QString key = QStringLiteral("block_%1_").arg(costs.size);
         const QString name = QStringLiteral("%1 B block, ").arg(costs.size);
-        const bool targeted = costs.size == 2048;
-        add({key + "handler_p50_us", name + "data path alone, p50", "µs", 1,
-             parvelOnly(handler.p50), targeted ? "<= 10" : "",
-             targeted ? decide(handler.p50, 0, handler.p50 <= 10) : -1});
-        add({key + "handler_mean_us", name + "data path alone, mean", "µs", 1,
-             parvelOnly(handler.mean)});
-        add({key + "handler_p99_us", name + "data path alone, p99", "µs", 1,
-             parvelOnly(handler.p99)});
-        add({key + "display_p50_us", name + "display pass, p50", "µs", 1,
-             parvelOnly(summarize(costs.display).p50)});
-        add({key + "cycle_p50_us", QStringLiteral("%1 B block with repaint, p50").arg(costs.size),
-             "µs", 1, parvelOnly(summarize(costs.cycle).p50)});
+        addParvel(key + "handler_p50_us", name + "data path alone, p50", "µs", handler.p50,
+                  costs.size == 2048 ? "<= 10" : "", handler.p50 <= 10);
+        addParvel(key + "handler_mean_us", name + "data path alone, mean", "µs", handler.mean);
+        addParvel(key + "handler_p99_us", name + "data path alone, p99", "µs", handler.p99);
+        addParvel(key + "display_p50_us", name + "display pass, p50", "µs",
+                  summarize(costs.display).p50);
+        addParvel(key + "cycle_p50_us",
+                  QStringLiteral("%1 B block with repaint, p50").arg(costs.size), "µs",
+                  summarize(costs.cycle).p50);
     }
     for (int step = 0; step < result.steps.size(); ++step)
-        add({QStringLiteral("step_%1_us").arg(step + 1), "  step: " + result.steps[step].first,
-             "µs", 1, parvelOnly(result.steps[step].second)});
+        addParvel(QStringLiteral("step_%1_us").arg(step + 1), "  step: " + result.steps[step].first,
+                  "µs", result.steps[step].second);
 }
 
-QString number(double value, int decimals)
+QString number(double value, int decimals, const char *suffix = "")
 {
-    return std::isnan(value) ? QStringLiteral("n/a") : QString::number(value, 'f', decimals);
+    return std::isnan(value) ? QStringLiteral("n/a")
+                             : QString::number(value, 'f', decimals) + QLatin1String(suffix);
 }
 
 double ratio(const Row &row, int reference)
@@ -484,15 +476,12 @@ bool Bench::report(const QString &jsonPath)
     text += QString(42 + 5 + 50 + 2 + 28, u'-') + u'\n';
     QJsonArray rows;
     for (const Row &row : std::as_const(m_rows)) {
-        const auto times = [](double value) {
-            return std::isnan(value) ? QStringLiteral("n/a")
-                                     : QString::number(value, 'f', 2) + u'x';
-        };
-        line(row.figure, row.unit,
-             {number(row.values[0], row.decimals), number(row.values[1], row.decimals),
-              number(row.values[2], row.decimals), times(ratio(row, Server::Minimal)),
-              times(ratio(row, Server::Socat))},
-             row.target,
+        QStringList cells;
+        for (double value : row.values)
+            cells << number(value, row.unit == u"MB/s" ? 0 : 1);
+        for (int reference : {Server::Minimal, Server::Socat})
+            cells << number(ratio(row, reference), 2, "x");
+        line(row.figure, row.unit, cells, row.target,
              row.met < 0   ? ""
                  : row.met ? "met"
                            : "MISSED");
