@@ -76,7 +76,11 @@ StreamResult Stream(Connection &connection, const BytePattern &pattern, std::uin
 StreamResult SendWithoutReading(Connection &connection, const BytePattern &pattern,
                                 Clock::duration duration, const std::function<void()> &sample);
 
-qint64 MonotonicNanoseconds();
+// CLOCK_MONOTONIC, which the steady clock reads on Linux, as the probe inside Parvel does.
+inline qint64 MonotonicNanoseconds()
+{
+    return std::chrono::nanoseconds(Clock::now().time_since_epoch()).count();
+}
 qint64 ResidentBytes(qint64 pid);
 quint16 FreePort(); // on 127.0.0.1, free a moment ago
 // Parvel's settings file in a program folder: the port, echo on, room for a long capture.

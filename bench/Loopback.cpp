@@ -5,7 +5,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -216,13 +215,6 @@ StreamResult SendWithoutReading(Connection &connection, const BytePattern &patte
     sample();
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return result;
-}
-
-qint64 MonotonicNanoseconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 qint64 ResidentBytes(qint64 pid)
