@@ -25,6 +25,12 @@ public:
     BytePattern();
     const char *at(std::uint64_t offset) const { return m_bytes.data() + offset % period; }
     bool matches(std::uint64_t offset, const char *data, std::size_t length) const;
+    // Where the next block starts: elsewhere in the pattern, so the grids always have new bytes
+    // to show.
+    static std::uint64_t next(std::uint64_t offset, std::size_t size)
+    {
+        return (offset + size + 7919) % period;
+    }
 
 private:
     std::vector<char> m_bytes;
@@ -81,7 +87,6 @@ inline qint64 MonotonicNanoseconds()
 {
     return std::chrono::nanoseconds(Clock::now().time_since_epoch()).count();
 }
-qint64 ResidentBytes(qint64 pid);
 quint16 FreePort(); // on 127.0.0.1, free a moment ago
 // Parvel's settings file in a program folder: the port, echo on, room for a long capture.
 bool WriteSettings(const QString &folder, quint16 port, bool capture);
@@ -107,6 +112,8 @@ public:
     // Parvel's probe: one line in; ask() waits for the reply "probe <command> <rest>".
     void tell(const QByteArray &line);
     QByteArray ask(const QByteArray &command);
+    // A request stamped now: the probe times how late Parvel answers it.
+    void ping() { tell("ping " + QByteArray::number(MonotonicNanoseconds())); }
 
     qint64 applicationNs = 0; // Parvel: from the start to its application object
     qint64 shownNs = 0; // to its first window painted

@@ -312,7 +312,7 @@ void Bench::neverReadingPeer()
     if (flooder.open(parvel->port(), &flood.error))
         flood = SendWithoutReading(flooder, m_pattern, 3s, [&] {
             peak = qMax(peak, parvel->residentBytes());
-            parvel->tell("ping " + QByteArray::number(MonotonicNanoseconds()));
+            parvel->ping();
         });
     const double worst = parvel->ask("lateness").split(' ').value(0).toDouble() / 1000;
     flooder.close(true);
@@ -350,9 +350,8 @@ void Bench::floods()
         StreamResult flood;
         parvel->tell("measure");
         if (connection.open(parvel->port(), &flood.error))
-            flood = Stream(connection, m_pattern, 0, Clock::now() + floodLength, [parvel] {
-                parvel->tell("ping " + QByteArray::number(MonotonicNanoseconds()));
-            });
+            flood = Stream(connection, m_pattern, 0, Clock::now() + floodLength,
+                           [parvel] { parvel->ping(); });
         const QList<QByteArray> late = parvel->ask("lateness").split(' '); // µs
         const double worst = late.value(0).toDouble() / 1000,
                      median = late.value(1).toDouble() / 1000;

@@ -109,7 +109,7 @@ QString measureDataPath(const BytePattern &pattern, int blocks, QList<BlockCosts
     for (BlockCosts &costs : sizes) {
         std::vector<char> echo(costs.size);
         for (int block = -200; block < blocks; ++block) { // 200 unrecorded
-            offset = (offset + costs.size + 7919) % BytePattern::period;
+            offset = BytePattern::next(offset, costs.size);
             ::send(peer.fd(), pattern.at(offset), costs.size, MSG_NOSIGNAL);
             if (!pump([&] { return connection.bytesReceived() >= qint64(costs.size); }))
                 return QStringLiteral("a block did not arrive");
@@ -150,7 +150,7 @@ QString measureWindow(const BytePattern &pattern, quint16 port, int blocks,
                 QCoreApplication::processEvents();
                 QThread::usleep(200);
             }
-            offset = (offset + costs.size + 7919) % BytePattern::period;
+            offset = BytePattern::next(offset, costs.size);
             const QByteArray shown(pattern.at(offset), qMin<qsizetype>(costs.size, 2048));
             deliveries.displayMicros = NAN;
             deliveries.painted = false;

@@ -1,7 +1,5 @@
 #include "Bench.h"
 
-#include <QFile>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -93,9 +91,8 @@ void RoundTrips(Connection &connection, const BytePattern &pattern, std::size_t 
     const int fd = connection.fd();
     std::vector<char> echo(size);
     for (int round = 0; round < warmup + count && Clock::now() < deadline; ++round) {
-        // Each block starts elsewhere in the pattern, so the grids always have new bytes to show.
         const std::uint64_t offset = samples.offset;
-        samples.offset = (offset + size + 7919) % BytePattern::period;
+        samples.offset = BytePattern::next(offset, size);
         const Clock::time_point start = Clock::now();
         std::size_t sent = 0;
         std::size_t got = 0;
@@ -215,17 +212,4 @@ StreamResult SendWithoutReading(Connection &connection, const BytePattern &patte
     sample();
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return result;
-}
-
-qint64 ResidentBytes(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (pid <= 0 || !file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = file.readAll();
-    const qsizetype at = text.indexOf("VmRSS:");
-    return at < 0
-        ? 0
-        : text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLongLong()
-            * 1024;
 }

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -24,6 +25,20 @@ QList<qint64> childrenOf(qint64 pid)
                 children << child.toLongLong();
     }
     return children;
+}
+
+// VmRSS, or 0 once the process has ended.
+qint64 ResidentBytes(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (pid <= 0 || !file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = file.readAll();
+    const qsizetype at = text.indexOf("VmRSS:");
+    return at < 0
+        ? 0
+        : text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLongLong()
+            * 1024;
 }
 
 // Sums the counts in lines like "<count><kind>", where a kind naming 受信 is a received block;
