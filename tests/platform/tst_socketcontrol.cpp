@@ -290,11 +290,11 @@ void SocketControlTest::slowReaderIsNeverCut()
 {
     // A reader far slower than the no-progress time per window's worth still progresses, and
     // every byte reaches it, however long the whole takes.
-    const StallTime stall(600);
+    const StallTime stall(1500);
     EchoHarness harness;
     Peer peer(harness.port(), 4096);
     QVERIFY(peer.connected());
-    const QByteArray sent = patternBytes(24 * 1024, 3);
+    const QByteArray sent = patternBytes(32 * 1024, 3);
     peer.send(sent);
     QVERIFY(WaitUntil([&] { return harness.receivedBytes == sent.size() && peer.allSent(); }));
     peer.halfClose();
