@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 namespace {
-// Another Parvel holds the lock for one append only, so a busy lock is tried again for some 20 ms
-// (long enough for a holder that lost its processor); a file that another program keeps locked
-// longer is a failed write, not a longer wait.
-constexpr int lockAttempts = 100;
-constexpr useconds_t lockPauseUs = 200;
+// Another Parvel holds the lock for one append only, so a busy lock is tried again for about a
+// millisecond; a file that another program keeps locked longer is a failed write, not a wait that
+// every block's echo would pay.
+constexpr int lockAttempts = 10;
+constexpr useconds_t lockPauseUs = 100;
 
 // Every Parvel append holds this lock from its write to its cut-back: the file then still ends
 // where the write left it, and the cut takes back only this write's own bytes. Where the file

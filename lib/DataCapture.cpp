@@ -157,8 +157,8 @@ void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &p
     const QByteArray received = headerAt(receivedAtMs, CaptureDirection::Received, bytes.size());
     const QByteArray sentHeader
         = sentAtMs != 0 ? headerAt(sentAtMs, CaptureDirection::Sent, sent.size()) : QByteArray();
-    // An echo's record repeats the received dump rather than making it twice.
-    const bool echo = sent.constData() == bytes.constData() && sent.size() == bytes.size();
+    // An answer of the same bytes (an echo) repeats the received dump rather than making it twice.
+    const bool echo = sent == bytes;
     const qsizetype dumpLength = DumpLength(bytes.size());
     const qsizetype sentLength = sentAtMs != 0 ? sentHeader.size() + DumpLength(sent.size()) : 0;
     QByteArray text(received.size() + dumpLength + sentLength, Qt::Uninitialized);

@@ -241,7 +241,7 @@ void PeerConnection::startDeliveryCheck()
         m_deliveryCheck = new QTimer(this);
         connect(m_deliveryCheck, &QTimer::timeout, this, &PeerConnection::checkDelivery);
     }
-    m_acknowledged = acknowledged();
+    m_acknowledged = m_written - undelivered();
     m_sinceProgress.start();
     m_deliveryCheck->start(deliveryCheckMilliseconds);
 }
@@ -281,11 +281,6 @@ void PeerConnection::checkDelivery()
         m_sinceProgress.start(); // reported again after another spell
         emit stalled();
     }
-}
-
-qint64 PeerConnection::acknowledged() const
-{
-    return m_written - undelivered();
 }
 
 qint64 PeerConnection::undelivered() const

@@ -27,7 +27,6 @@ public:
     // enough for a slow reader: a loopback peer with the default 128 KiB receive buffer may
     // acknowledge nothing until it has read most of it, over two minutes at 1 KB/s.
     static constexpr int defaultStallMilliseconds = 300000;
-    static int stallMilliseconds() { return s_stallMilliseconds; }
     // Users cannot change it; tests shorten it so that a stall takes seconds.
     static void setStallMilliseconds(int milliseconds) { s_stallMilliseconds = milliseconds; }
 
@@ -94,7 +93,6 @@ private:
     void checkDelivery();
     // Bytes queued here or in the kernel that the peer has not acknowledged.
     qint64 undelivered() const;
-    qint64 acknowledged() const;
     void end(qint64 droppedBytes);
 
     int m_descriptor;
