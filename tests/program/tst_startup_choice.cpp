@@ -3,7 +3,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "app/modTcpRecv.h"
 #include "forms/frmMain.h"
@@ -73,13 +73,13 @@ void StartupChoiceTest::firstWindow()
 
     QTcpServer holder;
     if (scenario == QStringLiteral("abc"))
-        m_folder->writeSettings(ReceiverSettings("abc"));
+        m_folder->writeSettings(SettingsFileText("abc"));
     if (scenario == QStringLiteral("held")) {
         QVERIFY(holder.listen(QHostAddress::Any, 0));
-        m_folder->writeSettings(ReceiverSettings(QByteArray::number(holder.serverPort())));
+        m_folder->writeSettings(SettingsFileText(QByteArray::number(holder.serverPort())));
     }
     if (scenario == QStringLiteral("free"))
-        m_folder->writeSettings(ReceiverSettings(QByteArray::number(FreeLoopbackPort())));
+        m_folder->writeSettings(SettingsFileText(QByteArray::number(FreeLoopbackPort())));
 
     Main();
     QCOMPARE(m_boxes->texts(), boxes);
@@ -110,7 +110,7 @@ void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
 
 void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()
 {
-    m_folder->writeSettings(ReceiverSettings("abc"));
+    m_folder->writeSettings(SettingsFileText("abc"));
     Main();
     QVERIFY(ComSettingForm().isVisible());
     QTimer::singleShot(0, [] { ComSettingForm().close(); });
