@@ -91,9 +91,11 @@ QString measureDataPath(const BytePattern &pattern, int blocks, QList<BlockCosts
     ReceiverSession session;
     session.setAnswerMode(AnswerMode::Echo);
     qint64 waiting = 0;
-    session.routeSocketEvents({{}, [&waiting](int, qint64 bytesTotal) {
-                                   waiting = bytesTotal;
-                               }});
+    ReceiverSession::SocketEventRoute route;
+    route.dataArrival = [&waiting](int, qint64 bytesTotal) {
+        waiting = bytesTotal;
+    };
+    session.routeSocketEvents(route);
     Connection peer;
     std::string error;
     try {
