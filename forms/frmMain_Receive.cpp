@@ -7,6 +7,7 @@
 #include "lib/ErrorTrap.h"
 #include "lib/ReceiverSession.h"
 #include "lib/modSimGeneral.h"
+#include "lib/modUtility.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,7 +58,7 @@ void frmMain::cmdRecvData_Click()
     const bool succeeded = TrapErrors("(cmdRecvData_Click)", [&] {
         if (!m_session->isListening()) {
             nameListenAction(*cmdRecvData, true);
-            m_session->start(lngRcvPort);
+            m_session->start(lngRcvPort, strBindAddress);
         } else {
             m_session->stop();
             nameListenAction(*cmdRecvData, false);

@@ -46,9 +46,10 @@ SocketControl *ReceiverSession::peerSocket() const
     return m_sockets.size() > 1 ? m_sockets[1] : nullptr;
 }
 
-void ReceiverSession::start(qint32 port)
+void ReceiverSession::start(qint32 port, const QString &bindAddress)
 {
     SocketControl &listener = *m_sockets.at(0);
+    listener.setLocalAddress(bindAddress);
     listener.setLocalPort(port);
     listener.listen();
     m_record.restartCounts();

@@ -24,9 +24,10 @@ public:
     explicit ReceiverSession(QObject *parent = nullptr);
     ~ReceiverSession() override;
 
-    // Listens on port, IPv6 and IPv4 together; the counts start again. Throws RuntimeError when
-    // the port cannot be listened on, and the listener stays closed.
-    void start(qint32 port);
+    // Listens on port, on every address (IPv6 and IPv4 together) or on bindAddress alone (one
+    // numeric address); the counts start again. Throws RuntimeError when it cannot listen there,
+    // and the listener stays closed.
+    void start(qint32 port, const QString &bindAddress = QString());
     // Closes the listener only: a connected peer is still served.
     void stop();
     bool isListening() const;
