@@ -2,8 +2,8 @@
 
 #include "lib/AppendFile.h"
 #include "lib/ErrorTrap.h"
-#include "lib/OnOffSetting.h"
 #include "lib/SettingKeys.h"
+#include "lib/modFileIO.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
 
@@ -192,10 +192,13 @@ void RotateToolFiles(qint16 toolIndex, bool capture, const char *tag)
 
 bool ReadCaptureSetting(const QString &iniFile)
 {
-    return ReadOnOffSetting(iniFile, SettingKeys::captureData);
+    // Strictly the text the menu writes: no rounding can switch capture on by surprise.
+    return ReadIniString(SettingKeys::maintenanceSection, SettingKeys::captureData, iniFile)
+        == QLatin1String("1");
 }
 
 bool WriteCaptureSetting(const QString &iniFile, bool on)
 {
-    return WriteOnOffSetting(iniFile, SettingKeys::captureData, on);
+    return WriteIniString(SettingKeys::maintenanceSection, SettingKeys::captureData, iniFile,
+                          on ? QStringLiteral("1") : QStringLiteral("0"));
 }
