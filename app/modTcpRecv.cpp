@@ -5,8 +5,7 @@
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/MessageBox.h"
 #include "lib/ErrorTrap.h"
-#include "lib/SettingKeys.h"
-#include "lib/modFileIO.h"
+#include "lib/ReceiverSettings.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
@@ -31,12 +30,10 @@ void Main(const RunOptions &options)
         }
 
         MainForm().ReadSetting(strSettingFile[1]);
-        strBindAddress = options.bindAddress.value_or(
-            ReadIniString(SettingKeys::portSection, SettingKeys::bindAddress, strSettingFile[1]));
+        strBindAddress = options.bindAddress.value_or(ReadBindAddress(strSettingFile[1]));
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
 
-        const QString portText
-            = ReadIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1]);
+        const QString portText = ReadPortText(strSettingFile[1]);
         if (!IsNumeric(portText)) {
             ComSettingForm().show();
             return;

@@ -2,9 +2,9 @@
 #include "forms/frmMain.h"
 
 #include "forms/ui/MessageBox.h"
-#include "lib/DataCapture.h"
 #include "lib/ErrorTrap.h"
 #include "lib/ReceiverSession.h"
+#include "lib/ReceiverSettings.h"
 #include "lib/modUtility.h"
 
 #include <QAction>

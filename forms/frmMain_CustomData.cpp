@@ -3,9 +3,9 @@
 #include "forms/frmTcpRcvCustomData.h"
 
 #include "forms/ui/MessageBox.h"
-#include "lib/CustomReply.h"
 #include "lib/ErrorTrap.h"
 #include "lib/ReceiverSession.h"
+#include "lib/ReceiverSettings.h"
 #include "lib/modUtility.h"
 
 #include <QRadioButton>

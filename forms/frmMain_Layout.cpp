@@ -147,56 +147,59 @@ void frmMain::CreateControls()
     const QString nowCaption = QStringLiteral("現在時刻：");
     const QString nowName = QStringLiteral("現在時刻");
 
-    lblRcvData
-        = heading(client, "lblRcvData", QStringLiteral("受信データ"), twips(600, 720, 1575, 375));
+    lblRcvData = heading(client, "lblRcvData", QStringLiteral("受信データ"),
+                         pixelsFromTwips(600, 720, 1575, 375));
     shpRecvLed = place(new Lamp(client), "shpRecvLed", QStringLiteral("受信ランプ"),
-                       twips(2400, 720, 375, 255));
+                       pixelsFromTwips(2400, 720, 375, 255));
     lblNowDateTimeForRecv
-        = label(client, "lblNowDateTimeForRecv", nowCaption, twips(3000, 600, 975, 375));
-    lblNowDateTimeForRecvData
-        = stampLabel(client, "lblNowDateTimeForRecvData", twips(3960, 600, 1575, 255), nowName);
+        = label(client, "lblNowDateTimeForRecv", nowCaption, pixelsFromTwips(3000, 600, 975, 375));
+    lblNowDateTimeForRecvData = stampLabel(client, "lblNowDateTimeForRecvData",
+                                           pixelsFromTwips(3960, 600, 1575, 255), nowName);
     lblLastRecvDateTime = label(client, "lblLastRecvDateTime", QStringLiteral("受信時刻："),
-                                twips(3000, 960, 975, 375));
-    lblLastRecvDateTimeData = stampLabel(client, "lblLastRecvDateTimeData",
-                                         twips(3960, 960, 1575, 255), QStringLiteral("受信時刻"));
-    cmdRecvData
-        = button(client, "cmdRecvData", QStringLiteral("受信待ち"), twips(6120, 600, 2175, 495));
+                                pixelsFromTwips(3000, 960, 975, 375));
+    lblLastRecvDateTimeData
+        = stampLabel(client, "lblLastRecvDateTimeData", pixelsFromTwips(3960, 960, 1575, 255),
+                     QStringLiteral("受信時刻"));
+    cmdRecvData = button(client, "cmdRecvData", QStringLiteral("受信待ち"),
+                         pixelsFromTwips(6120, 600, 2175, 495));
     fgrdRecvData = place(new HexGrid(client), "fgrdRecvData", QStringLiteral("受信データ"),
-                         twips(600, 1320, 8775, 2415));
+                         pixelsFromTwips(600, 1320, 8775, 2415));
     // Above the start button, at the grid's right end: the band under the button is too thin
     // to keep a line of text clear of the button and the grid.
     lblRecvShown = shownNote(client, "lblRecvShown", QStringLiteral("受信データの表示範囲"),
-                             twips(5640, 60, 3735, 465), Qt::AlignBottom);
+                             pixelsFromTwips(5640, 60, 3735, 465), Qt::AlignBottom);
 
-    lblSendData
-        = heading(client, "lblSendData", QStringLiteral("送信データ"), twips(600, 4080, 1575, 375));
+    lblSendData = heading(client, "lblSendData", QStringLiteral("送信データ"),
+                          pixelsFromTwips(600, 4080, 1575, 375));
     shpSendLed = place(new Lamp(client), "shpSendLed", QStringLiteral("送信ランプ"),
-                       twips(2400, 4080, 375, 255));
+                       pixelsFromTwips(2400, 4080, 375, 255));
     lblNowDateTimeForSend
-        = label(client, "lblNowDateTimeForSend", nowCaption, twips(3000, 3960, 975, 375));
-    lblNowDateTimeForSendData
-        = stampLabel(client, "lblNowDateTimeForSendData", twips(3960, 3960, 1575, 255), nowName);
+        = label(client, "lblNowDateTimeForSend", nowCaption, pixelsFromTwips(3000, 3960, 975, 375));
+    lblNowDateTimeForSendData = stampLabel(client, "lblNowDateTimeForSendData",
+                                           pixelsFromTwips(3960, 3960, 1575, 255), nowName);
     lblLastSentDateTime = label(client, "lblLastSentDateTime", QStringLiteral("送信時刻："),
-                                twips(3000, 4320, 975, 375));
-    lblLastSentDateTimeData = stampLabel(client, "lblLastSentDateTimeData",
-                                         twips(3960, 4320, 1575, 255), QStringLiteral("送信時刻"));
+                                pixelsFromTwips(3000, 4320, 975, 375));
+    lblLastSentDateTimeData
+        = stampLabel(client, "lblLastSentDateTimeData", pixelsFromTwips(3960, 4320, 1575, 255),
+                     QStringLiteral("送信時刻"));
 
     fraResSetting = place(new QGroupBox(QStringLiteral("応答設定"), client), "fraResSetting",
-                          QStringLiteral("応答設定"), twips(5520, 3840, 3855, 735));
+                          QStringLiteral("応答設定"), pixelsFromTwips(5520, 3840, 3855, 735));
     optNothing = place(new QRadioButton(QStringLiteral("無応答"), fraResSetting), "optNothing",
-                       QStringLiteral("無応答"), twips(120, 240, 855, 375));
+                       QStringLiteral("無応答"), pixelsFromTwips(120, 240, 855, 375));
     optRcvData = place(new QRadioButton(QStringLiteral("受信データ"), fraResSetting), "optRcvData",
-                       QStringLiteral("受信データ"), twips(1200, 240, 1335, 375));
+                       QStringLiteral("受信データ"), pixelsFromTwips(1200, 240, 1335, 375));
     optCustom = place(new QRadioButton(QStringLiteral("カスタム"), fraResSetting), "optCustom",
-                      QStringLiteral("カスタム"), twips(2520, 240, 1215, 375));
+                      QStringLiteral("カスタム"), pixelsFromTwips(2520, 240, 1215, 375));
     optCustom->setEnabled(false);
 
     fgrdSendData = place(new HexGrid(client), "fgrdSendData", QStringLiteral("送信データ"),
-                         twips(600, 4680, 8775, 2415));
-    cmdEnd = button(client, "cmdEnd", QStringLiteral("終了"), twips(3960, 7200, 2175, 615));
+                         pixelsFromTwips(600, 4680, 8775, 2415));
+    cmdEnd
+        = button(client, "cmdEnd", QStringLiteral("終了"), pixelsFromTwips(3960, 7200, 2175, 615));
     // Under the send grid's right end, right of the exit button.
     lblSendShown = shownNote(client, "lblSendShown", QStringLiteral("送信データの表示範囲"),
-                             twips(6240, 7200, 3135, 465), Qt::AlignTop);
+                             pixelsFromTwips(6240, 7200, 3135, 465), Qt::AlignTop);
 
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
@@ -216,9 +219,9 @@ void frmMain::CreateControls()
     sbStatusBar->setContentsMargins(0, 0, 3, 0);
     // Client area 9975 x 8520 twips. The status bar takes the 255 twips drawn for it, or the
     // height its panels need in this font; the controls above keep their room either way.
-    const QSize clientArea = twips(0, 0, 9975, 8520).size();
+    const QSize clientArea = pixelsFromTwips(0, 0, 9975, 8520).size();
     const int statusHeight
-        = qMax(twips(0, 8265, 9975, 255).height(), sbStatusBar->sizeHint().height());
+        = qMax(pixelsFromTwips(0, 8265, 9975, 255).height(), sbStatusBar->sizeHint().height());
     sbStatusBar->setFixedHeight(statusHeight);
     client->setFixedSize(clientArea.width(), clientArea.height() - statusHeight);
 

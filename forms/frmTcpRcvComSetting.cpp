@@ -8,8 +8,7 @@
 #include "forms/ui/ReturnKey.h"
 #include "forms/ui/Twips.h"
 #include "lib/ErrorTrap.h"
-#include "lib/SettingKeys.h"
-#include "lib/modFileIO.h"
+#include "lib/ReceiverSettings.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
@@ -29,38 +28,38 @@ frmTcpRcvComSetting *&instance()
 
 QString storedPort()
 {
-    return ReadIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1]);
+    return ReadPortText(strSettingFile[1]);
 }
 } // namespace
 
 frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("通信設定"));
-    setFixedSize(twips(0, 0, 4560, 2835).size());
+    setFixedSize(pixelsFromTwips(0, 0, 4560, 2835).size());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     const QFont labelFont = JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25, true);
     lblRcvPort = new QLabel(QStringLiteral("受信ポート"), this);
-    lblRcvPort->setGeometry(twips(240, 840, 1455, 375));
+    lblRcvPort->setGeometry(pixelsFromTwips(240, 840, 1455, 375));
     lblRcvPort->setFont(labelFont);
     lblColon = new QLabel(QStringLiteral("："), this);
-    lblColon->setGeometry(twips(2040, 840, 255, 375));
+    lblColon->setGeometry(pixelsFromTwips(2040, 840, 255, 375));
     lblColon->setFont(labelFont);
     lblColon->setAlignment(Qt::AlignRight | Qt::AlignTop);
     // The label reaches a pixel into the text box; the colon keeps clear of its border.
     lblColon->setContentsMargins(0, 0, 4, 0);
 
     txtRcvPort = new QLineEdit(this);
-    txtRcvPort->setGeometry(twips(2280, 720, 1335, 420));
+    txtRcvPort->setGeometry(pixelsFromTwips(2280, 720, 1335, 420));
     txtRcvPort->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 14.25, true));
     txtRcvPort->setMaxLength(5);
     // Screen readers announce the box by its label; the buddy ties the two together.
     lblRcvPort->setBuddy(txtRcvPort);
 
     cmdApply = new QPushButton(QStringLiteral("設定"), this);
-    cmdApply->setGeometry(twips(840, 2040, 1215, 495));
+    cmdApply->setGeometry(pixelsFromTwips(840, 2040, 1215, 495));
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cmdCancel->setGeometry(twips(2640, 2040, 1215, 495));
+    cmdCancel->setGeometry(pixelsFromTwips(2640, 2040, 1215, 495));
     // Neither button answers Enter: only a click applies or cancels.
     for (QPushButton *button : {cmdApply, cmdCancel}) {
         button->setAutoDefault(false);
@@ -121,7 +120,7 @@ void frmTcpRcvComSetting::cmdApply_Click()
             SelectText();
             return;
         }
-        const QString portText = TrimBlanks(typed);
+        const QString portText = TrimSpaces(typed);
         if (portText == storedPort()) {
             CloseAndShowMain();
             return;
@@ -131,11 +130,11 @@ void frmTcpRcvComSetting::cmdApply_Click()
             SelectText();
             return;
         }
-        if (!WriteIniString(SettingKeys::portSection, SettingKeys::tcpPort, strSettingFile[1],
-                            portText)) {
+        const WriteResult written = WritePortText(strSettingFile[1], portText);
+        if (!written) {
             MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
             SelectText();
-            throw RuntimeError(ErrorText::permissionDenied);
+            throw RuntimeError(written.failure);
         }
         MsgBox(QStringLiteral(
                    "受信ポート設定を変更しました。\r\nアプリケーションを再起動してください。"),

@@ -20,17 +20,17 @@ frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep
     setObjectName(QStringLiteral("frmTcpRcvCustomData"));
     setWindowTitle(QStringLiteral("応答データ設定"));
     setAccessibleName(windowTitle());
-    setFixedSize(twips(0, 0, 6480, 3195).size());
+    setFixedSize(pixelsFromTwips(0, 0, 6480, 3195).size());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     lblCustomData = new QLabel(QStringLiteral("応答データ（16進数）"), this);
-    lblCustomData->setGeometry(twips(240, 240, 6000, 375));
+    lblCustomData->setGeometry(pixelsFromTwips(240, 240, 6000, 375));
     lblCustomData->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25, true));
 
     // Up to 2048 pairs: a box that wraps between pairs shows a long reply whole. The digits are
     // monospaced so that the pairs line up.
     txtCustomData = new QPlainTextEdit(FormatCustomReply(reply), this);
-    txtCustomData->setGeometry(twips(240, 660, 6000, 1500));
+    txtCustomData->setGeometry(pixelsFromTwips(240, 660, 6000, 1500));
     txtCustomData->setFont(JapaneseFont(QStringLiteral("ＭＳ ゴシック"), 11.25));
     txtCustomData->setTabChangesFocus(true);
     txtCustomData->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -38,9 +38,9 @@ frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep
     lblCustomData->setBuddy(txtCustomData);
 
     cmdApply = new QPushButton(QStringLiteral("設定"), this);
-    cmdApply->setGeometry(twips(1740, 2400, 1215, 495));
+    cmdApply->setGeometry(pixelsFromTwips(1740, 2400, 1215, 495));
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cmdCancel->setGeometry(twips(3525, 2400, 1215, 495));
+    cmdCancel->setGeometry(pixelsFromTwips(3525, 2400, 1215, 495));
     // Neither is a default button: Enter in the box starts a new line; on a button, it presses it.
     for (QPushButton *button : {cmdApply, cmdCancel}) {
         button->setAutoDefault(false);

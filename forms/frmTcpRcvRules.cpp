@@ -65,7 +65,7 @@ frmTcpRcvRules::frmTcpRcvRules(const QList<ResponseRule> &rules, KeepRules keep,
     setObjectName(QStringLiteral("frmTcpRcvRules"));
     setWindowTitle(QStringLiteral("応答ルール設定"));
     setAccessibleName(windowTitle());
-    setFixedSize(twips(0, 0, 9600, 7290).size());
+    setFixedSize(pixelsFromTwips(0, 0, 9600, 7290).size());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     CreateControls();
     lblTestResult->setText(notice);
@@ -79,14 +79,15 @@ frmTcpRcvRules::frmTcpRcvRules(const QList<ResponseRule> &rules, KeepRules keep,
 
 void frmTcpRcvRules::CreateControls()
 {
-    lblRules = place(new QLabel(QStringLiteral("応答ルール（上から順に試し、最初に一致した"
-                                               "ルールが応答します）"),
-                                this),
-                     "lblRules", QStringLiteral("応答ルール"), twips(240, 120, 9120, 330));
+    lblRules
+        = place(new QLabel(QStringLiteral("応答ルール（上から順に試し、最初に一致した"
+                                          "ルールが応答します）"),
+                           this),
+                "lblRules", QStringLiteral("応答ルール"), pixelsFromTwips(240, 120, 9120, 330));
     lblRules->setFont(LabelFont());
 
     grdRules = place(new QTableWidget(0, 4, this), "grdRules", QStringLiteral("応答ルール"),
-                     twips(240, 480, 7560, 2880));
+                     pixelsFromTwips(240, 480, 7560, 2880));
     grdRules->setHorizontalHeaderLabels({QStringLiteral("有効"), QStringLiteral("条件"),
                                          QStringLiteral("受信パターン"),
                                          QStringLiteral("応答データ")});
@@ -107,35 +108,35 @@ void frmTcpRcvRules::CreateControls()
     lblRules->setBuddy(grdRules);
 
     cmdAdd = place(new QPushButton(QStringLiteral("追加"), this), "cmdAdd", QStringLiteral("追加"),
-                   twips(7920, 480, 1440, 420));
+                   pixelsFromTwips(7920, 480, 1440, 420));
     cmdRemove = place(new QPushButton(QStringLiteral("削除"), this), "cmdRemove",
-                      QStringLiteral("削除"), twips(7920, 990, 1440, 420));
+                      QStringLiteral("削除"), pixelsFromTwips(7920, 990, 1440, 420));
     cmdUp = place(new QPushButton(QStringLiteral("上へ"), this), "cmdUp",
-                  QStringLiteral("上へ移動"), twips(7920, 1500, 1440, 420));
+                  QStringLiteral("上へ移動"), pixelsFromTwips(7920, 1500, 1440, 420));
     cmdDown = place(new QPushButton(QStringLiteral("下へ"), this), "cmdDown",
-                    QStringLiteral("下へ移動"), twips(7920, 2010, 1440, 420));
+                    QStringLiteral("下へ移動"), pixelsFromTwips(7920, 2010, 1440, 420));
 
     chkOn = place(new QCheckBox(QStringLiteral("有効"), this), "chkOn", QStringLiteral("有効"),
-                  twips(240, 3480, 1200, 420));
+                  pixelsFromTwips(240, 3480, 1200, 420));
     lblKind = place(new QLabel(QStringLiteral("条件"), this), "lblKind", QStringLiteral("条件"),
-                    twips(1560, 3480, 840, 420));
+                    pixelsFromTwips(1560, 3480, 840, 420));
     cboKind = place(new QComboBox(this), "cboKind", QStringLiteral("条件"),
-                    twips(2400, 3480, 1800, 420));
+                    pixelsFromTwips(2400, 3480, 1800, 420));
     for (RuleKind kind : kinds)
         cboKind->addItem(RuleKindCaption(kind));
     lblKind->setBuddy(cboKind);
 
     lblPattern = place(new QLabel(QStringLiteral("受信パターン"), this), "lblPattern",
-                       QStringLiteral("受信パターン"), twips(240, 3990, 1680, 420));
+                       QStringLiteral("受信パターン"), pixelsFromTwips(240, 3990, 1680, 420));
     txtPattern = place(new QLineEdit(this), "txtPattern", QStringLiteral("受信パターン"),
-                       twips(1920, 3990, 7440, 420));
+                       pixelsFromTwips(1920, 3990, 7440, 420));
     txtPattern->setAccessibleDescription(
         QStringLiteral("16進数2桁ずつ、空白で区切れます。?? は任意の1バイトです。"));
     lblPattern->setBuddy(txtPattern);
     lblReply = place(new QLabel(QStringLiteral("応答データ"), this), "lblReply",
-                     QStringLiteral("応答データ"), twips(240, 4500, 1680, 420));
+                     QStringLiteral("応答データ"), pixelsFromTwips(240, 4500, 1680, 420));
     txtReply = place(new QLineEdit(this), "txtReply", QStringLiteral("応答データ"),
-                     twips(1920, 4500, 7440, 420));
+                     pixelsFromTwips(1920, 4500, 7440, 420));
     txtReply->setAccessibleDescription(
         QStringLiteral("16進数2桁ずつ、空白で区切れます。[3] は受信データの3バイト目、[1-2] は"
                        "1〜2バイト目（0から数えます）を写します。"));
@@ -147,27 +148,27 @@ void frmTcpRcvRules::CreateControls()
                                               "届いたデータ（1ブロック）の中で照合し、2つのブロッ"
                                               "クにまたがることはありません。"),
                                this),
-                    "lblHelp", QStringLiteral("説明"), twips(240, 4980, 9120, 660));
+                    "lblHelp", QStringLiteral("説明"), pixelsFromTwips(240, 4980, 9120, 660));
     lblHelp->setWordWrap(true);
     lblHelp->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 8.25));
 
     lblTest = place(new QLabel(QStringLiteral("試験データ"), this), "lblTest",
-                    QStringLiteral("試験データ"), twips(240, 5760, 1680, 420));
+                    QStringLiteral("試験データ"), pixelsFromTwips(240, 5760, 1680, 420));
     txtTest = place(new QLineEdit(this), "txtTest", QStringLiteral("試験データ"),
-                    twips(1920, 5760, 5880, 420));
+                    pixelsFromTwips(1920, 5760, 5880, 420));
     txtTest->setAccessibleDescription(QStringLiteral(
         "受信したとするデータを16進数で入力し、試すを押すと応答するルールを表示します。"));
     lblTest->setBuddy(txtTest);
     cmdTest = place(new QPushButton(QStringLiteral("試す"), this), "cmdTest",
-                    QStringLiteral("試す"), twips(7920, 5760, 1440, 420));
+                    QStringLiteral("試す"), pixelsFromTwips(7920, 5760, 1440, 420));
     lblTestResult = place(new QLabel(this), "lblTestResult", QStringLiteral("試験結果"),
-                          twips(1920, 6210, 7440, 360));
+                          pixelsFromTwips(1920, 6210, 7440, 360));
     lblTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     cmdApply = place(new QPushButton(QStringLiteral("設定"), this), "cmdApply",
-                     QStringLiteral("設定"), twips(3000, 6660, 1215, 495));
+                     QStringLiteral("設定"), pixelsFromTwips(3000, 6660, 1215, 495));
     cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), this), "cmdCancel",
-                      QStringLiteral("キャンセル"), twips(5385, 6660, 1215, 495));
+                      QStringLiteral("キャンセル"), pixelsFromTwips(5385, 6660, 1215, 495));
 
     for (QWidget *control : std::initializer_list<QWidget *> {
              lblKind, lblPattern, lblReply, lblTest, chkOn, cboKind, cmdAdd, cmdRemove, cmdUp,

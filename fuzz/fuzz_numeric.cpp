@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const RuntimeError &) { }
     require(CheckPortNo(text) == port, "port check disagrees", text);
 
-    const QString trimmed = TrimBlanks(text);
+    const QString trimmed = TrimSpaces(text);
     require(!trimmed.startsWith(QLatin1Char(' ')) && !trimmed.endsWith(QLatin1Char(' '))
                 && text.contains(trimmed) && text.trimmed() == trimmed.trimmed(),
             "blanks trimmed wrongly", text);

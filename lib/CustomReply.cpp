@@ -1,8 +1,6 @@
 #include "lib/CustomReply.h"
 
-#include "lib/SettingKeys.h"
-#include "lib/modFileIO.h"
-#include "platform/IniProfile.h"
+#include "lib/ByteText.h"
 
 CustomReplyText ParseCustomReply(const QString &text)
 {
@@ -16,25 +14,11 @@ CustomReplyText ParseCustomReply(const QString &text)
 
 QString FormatCustomReply(const QByteArray &reply)
 {
-    return QString::fromLatin1(reply.toHex(' ').toUpper());
+    return HexBytesText(reply);
 }
 
 QString DescribeCustomReplyFault(const CustomReplyText &parsed, const QString &text)
 {
     return DescribeHexFault(QStringLiteral("応答データ"), parsed.fault, parsed.position, text,
                             maxCustomReplyBytes);
-}
-
-QByteArray ReadCustomReply(const QString &iniFile)
-{
-    // Not through ReadIniString: its 255-byte cut would shorten any reply longer than 85 bytes.
-    const QByteArray value = ReadProfileString(SettingKeys::maintenanceSection.toUtf8(),
-                                               SettingKeys::customData.toUtf8(), iniFile);
-    return ParseCustomReply(QString::fromUtf8(value)).bytes;
-}
-
-WriteResult WriteCustomReply(const QString &iniFile, const QByteArray &reply)
-{
-    return WriteIniString(SettingKeys::maintenanceSection, SettingKeys::customData, iniFile,
-                          FormatCustomReply(reply));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "lib/HexText.h"
-#include "platform/IniProfile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,9 +29,3 @@ QString FormatCustomReply(const QByteArray &reply);
 // What is wrong with text, as the dialog says it:
 // "応答データの5文字目「G」は16進数ではありません。"
 QString DescribeCustomReplyFault(const CustomReplyText &parsed, const QString &text);
-
-// The reply set in the settings file; empty when none is set or the value is not a valid reply.
-QByteArray ReadCustomReply(const QString &iniFile);
-// Writes the reply in its kept form (no reply: an empty value); the result says why the settings
-// file could not be replaced.
-WriteResult WriteCustomReply(const QString &iniFile, const QByteArray &reply);

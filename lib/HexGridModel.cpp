@@ -1,31 +1,13 @@
 #include "lib/HexGridModel.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
-std::array<QString, 256> makeHexByteTexts()
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::array<QString, 256> texts;
-    for (int value = 0; value < 256; ++value) {
-        const char pair[] = {digits[value >> 4], digits[value & 15]};
-        texts[value] = QString::fromLatin1(pair, 2);
-    }
-    return texts;
-}
-
 QString fourHexDigits(int value)
 {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 } // namespace
-
-const QString &HexByteText(quint8 value)
-{
-    static const std::array<QString, 256> texts = makeHexByteTexts();
-    return texts[value];
-}
 
 HexGridModel::HexGridModel(QObject *parent) : QAbstractTableModel(parent) { }
 
@@ -113,7 +95,7 @@ QString HexGridModel::cellToolTip(int line, int column) const
                       .arg(fourHexDigits(offset))
                       .arg(offset)
                       .arg(value);
-    if (value >= 0x20 && value < 0x7F)
+    if (IsPrintableByte(value))
         tip += QStringLiteral("\n文字：「%1」").arg(QChar(value));
     return tip;
 }

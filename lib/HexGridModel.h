@@ -1,12 +1,11 @@
 #pragma once
 
+#include "lib/ByteText.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QModelIndexList>
 #include <QString>
-
-// Two uppercase hexadecimal digits for one byte ("00" to "FF").
-const QString &HexByteText(quint8 value);
 
 // One hexadecimal dump grid: 16 bytes a line, a line per row, column headers "00".."0F" and line
 // headers "0000", "0001", … (the line's index, not its byte offset). Cells past the end of the

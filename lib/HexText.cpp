@@ -1,22 +1,13 @@
 #include "lib/HexText.h"
 
+#include "lib/ByteText.h"
+
 namespace {
 // A copy's index has at most this many digits: far past any block, far from any overflow.
 constexpr qsizetype maxIndexDigits = 7;
 
-int HexDigitValue(QChar character)
-{
-    const char16_t c = character.unicode();
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
-bool IsBlank(QChar character)
+// What may stand between the pairs: the blanks and line breaks of a pasted dump.
+bool IsPairSeparator(QChar character)
 {
     return character == u' ' || character == u'\t' || character == u'\r' || character == u'\n';
 }
@@ -72,7 +63,7 @@ HexText ParseHexText(const QString &text, HexExtras extras, qsizetype maxBytes)
     int high = 0;
     for (qsizetype index = 0; index < text.size(); ++index) {
         const QChar character = text.at(index);
-        const int value = HexDigitValue(character);
+        const int value = HexDigitValue(character.unicode());
         if (value >= 0 && firstDigitAt >= 0) {
             result.bytes.append(char(high << 4 | value));
             if (!result.wildcards.isEmpty())
@@ -83,11 +74,11 @@ HexText ParseHexText(const QString &text, HexExtras extras, qsizetype maxBytes)
         }
         const bool isWildcard = character == u'?' && extras == HexExtras::Wildcards;
         const bool isCopy = character == u'[' && extras == HexExtras::Copies;
-        if (value < 0 && !IsBlank(character) && !isWildcard && !isCopy)
+        if (value < 0 && !IsPairSeparator(character) && !isWildcard && !isCopy)
             return Fault(HexTextFault::BadCharacter, index);
         if (firstDigitAt >= 0)
             return Fault(HexTextFault::OddDigits, firstDigitAt);
-        if (IsBlank(character))
+        if (IsPairSeparator(character))
             continue;
         if (isWildcard) {
             if (index + 1 >= text.size() || text.at(index + 1) != u'?')
@@ -140,7 +131,7 @@ QString FormatHexText(const HexText &parsed)
         if (!parsed.wildcards.isEmpty() && parsed.wildcards.at(index))
             units.append(QStringLiteral("??"));
         else
-            units.append(QString::fromLatin1(parsed.bytes.mid(index, 1).toHex().toUpper()));
+            units.append(HexByteText(quint8(parsed.bytes.at(index))));
     }
     copiesBefore(parsed.bytes.size());
     return units.join(u' ');

@@ -1,10 +1,11 @@
 #include "lib/ReceiverSettings.h"
 
 #include "lib/CustomReply.h"
-#include "lib/DataCapture.h"
+#include "lib/OnOffSetting.h"
 #include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modGeneralLib.h"
+#include "platform/IniProfile.h"
 #include "platform/RuntimeError.h"
 
 namespace {
@@ -61,7 +62,35 @@ QString ReadPortText(const QString &iniFile)
     return ReadIniString(portSection, tcpPort, iniFile);
 }
 
+QString ReadBindAddress(const QString &iniFile)
+{
+    return ReadIniString(portSection, bindAddress, iniFile);
+}
+
 WriteResult WritePortText(const QString &iniFile, const QString &portText)
 {
     return WriteIniString(portSection, tcpPort, iniFile, portText);
+}
+
+bool ReadCaptureSetting(const QString &iniFile)
+{
+    return ReadOnOffSetting(iniFile, captureData);
+}
+
+WriteResult WriteCaptureSetting(const QString &iniFile, bool on)
+{
+    return WriteOnOffSetting(iniFile, captureData, on);
+}
+
+QByteArray ReadCustomReply(const QString &iniFile)
+{
+    // Not through ReadIniString: its 255-byte cut would shorten any reply longer than 85 bytes.
+    const QByteArray value
+        = ReadProfileString(maintenanceSection.toUtf8(), customData.toUtf8(), iniFile);
+    return ParseCustomReply(QString::fromUtf8(value)).bytes;
+}
+
+WriteResult WriteCustomReply(const QString &iniFile, const QByteArray &reply)
+{
+    return WriteIniString(maintenanceSection, customData, iniFile, FormatCustomReply(reply));
 }

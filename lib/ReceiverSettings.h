@@ -32,6 +32,18 @@ struct SettingsReadFault
 // a missing or odd value of theirs leaves capture off and no reply set.
 SettingsReadFault ReadReceiverSettings(const QString &iniFile, ReceiverSettings &settings);
 
+// Capture is on when [Maintenance] CaptureData reads exactly "1"; anything else is off, silently.
+bool ReadCaptureSetting(const QString &iniFile);
+// Writes CaptureData as "1" or "0".
+WriteResult WriteCaptureSetting(const QString &iniFile, bool on);
+
+// The reply set in the settings file; empty when none is set or the value is not a valid reply.
+QByteArray ReadCustomReply(const QString &iniFile);
+// Writes the reply in its kept form, "02 41 42 03" (no reply: an empty value).
+WriteResult WriteCustomReply(const QString &iniFile, const QByteArray &reply);
+
 // The port as text, as start-up's trial listen and the port dialog read and compare it.
 QString ReadPortText(const QString &iniFile);
 WriteResult WritePortText(const QString &iniFile, const QString &portText);
+// [Port] BindAddress as written: empty for every address.
+QString ReadBindAddress(const QString &iniFile);

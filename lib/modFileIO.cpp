@@ -13,7 +13,7 @@ QString ReadIniString(const QString &section, const QString &key, const QString 
     const QByteArray value = ReadProfileString(section.toUtf8(), key.toUtf8(), file);
     if (value.isEmpty())
         return {};
-    return TrimBlanks(LeftAnsiBytes(QString::fromUtf8(value), maxValueBytes));
+    return TrimSpaces(LeftAnsiBytes(QString::fromUtf8(value), maxValueBytes));
 }
 
 WriteResult WriteIniString(const QString &section, const QString &key, const QString &file,

@@ -6,7 +6,8 @@
 #include <limits>
 
 namespace {
-bool isBlank(QChar c)
+// The blanks the numeric test allows around a number: spaces and tabs.
+bool isNumberPadding(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
@@ -42,10 +43,9 @@ template<typename IsTrimmed> QString trimmed(const QString &text, IsTrimmed isTr
     return text.mid(begin, end - begin);
 }
 
-// The numeric test allows tabs around the number as well as spaces.
-QString withoutBlanks(const QString &text)
+QString withoutNumberPadding(const QString &text)
 {
-    return trimmed(text, isBlank);
+    return trimmed(text, isNumberPadding);
 }
 
 // Nearest whole number, a half going to the even neighbour; never -0.
@@ -63,7 +63,7 @@ template<typename Integer> Integer convert(const QString &text)
 {
     if (!IsNumeric(text))
         throw RuntimeError(ErrorText::typeMismatch);
-    const double value = withoutBlanks(text).toDouble();
+    const double value = withoutNumberPadding(text).toDouble();
     if (!std::isfinite(value))
         throw RuntimeError(ErrorText::overflow);
     const double whole = roundHalfEven(value);
@@ -75,7 +75,7 @@ template<typename Integer> Integer convert(const QString &text)
 
 bool IsNumeric(const QString &text)
 {
-    const QString number = withoutBlanks(text);
+    const QString number = withoutNumberPadding(text);
     qsizetype position = 0;
     if (isSign(number, position))
         ++position;
@@ -107,7 +107,7 @@ qint16 CInt(const QString &text)
     return convert<qint16>(text);
 }
 
-QString TrimBlanks(const QString &text)
+QString TrimSpaces(const QString &text)
 {
     return trimmed(text, [](QChar c) { return c == QLatin1Char(' '); });
 }

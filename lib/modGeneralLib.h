@@ -12,4 +12,4 @@ qint32 CLng(const QString &text);
 qint16 CInt(const QString &text);
 
 // The text without the blanks (spaces) at both ends; other white space is kept.
-QString TrimBlanks(const QString &text);
+QString TrimSpaces(const QString &text);

@@ -52,6 +52,12 @@ QString TenthsDigit(qint16 value);
 // Throws RuntimeError when a delete or rename is refused.
 void RotateLog(const QString &liveFile, qint16 &sizeLimitMiB, qint16 &generations);
 
+// The rotation after a data event: the capture file (when capture is on) and the log, each with
+// the log's limits and each on its own, so that a refused rotation of one (a folder in the way of
+// a generation) never keeps the other from its limit. A refusal is logged as a trapped error is:
+// its description followed by the tag.
+void RotateToolFiles(qint16 toolIndex, bool capture, const char *tag);
+
 // Where a window of the given outer size goes so that it is centred on the screen; all in twips.
 // Halves round toward zero; a window larger than the screen gets a negative origin.
 qint32 CenteredOrigin(double screenExtent, double windowExtent);

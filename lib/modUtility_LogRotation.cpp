@@ -1,5 +1,8 @@
 #include "lib/modUtility.h"
 
+#include "lib/DataCapture.h"
+#include "lib/ErrorTrap.h"
+#include "lib/modLogging.h"
 #include "platform/RuntimeError.h"
 
 #include <QFile>
@@ -66,4 +69,16 @@ void RotateLog(const QString &liveFile, qint16 &sizeLimitMiB, qint16 &generation
     }
     if (IsRegularFile(liveFile))
         RenameFile(liveFile, Generation(liveFile, 1));
+}
+
+void RotateToolFiles(qint16 toolIndex, bool capture, const char *tag)
+{
+    if (toolIndex < 0 || toolIndex >= qint16(strLogFile.size()))
+        return;
+    if (capture)
+        TrapErrors(
+            tag, [&] { RotateLog(CaptureFilePath(toolIndex), intLogMaxSize, intLogGenerations); });
+    TrapErrors(tag, [&] {
+        RotateLog(strLogFile[std::size_t(toolIndex)], intLogMaxSize, intLogGenerations);
+    });
 }

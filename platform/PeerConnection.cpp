@@ -62,7 +62,7 @@ QByteArray PeerConnection::read(qint64 maxLength)
         m_received.remove(0, maxLength);
     }
     // Room again: take more from the kernel.
-    if (readingAllowed() && !m_pausedForTurn && m_received.size() < readChunk)
+    if (readingAllowed() && !m_pausedForTurn && m_received.size() < maxHeldBytes)
         m_readNotifier->setEnabled(true);
     return bytes;
 }
@@ -102,11 +102,11 @@ bool PeerConnection::readingAllowed() const
 
 void PeerConnection::onReadable()
 {
-    if (m_received.size() >= readChunk) {
+    if (m_received.size() >= maxHeldBytes) {
         m_readNotifier->setEnabled(false); // the reader has enough; read() asks for more
         return;
     }
-    const qsizetype count = receive(readChunk - m_received.size());
+    const qsizetype count = receive(maxHeldBytes - m_received.size());
     if (count > 0) {
         m_readThisTurn += count;
         if (m_readThisTurn >= readBudgetPerTurn)
@@ -141,7 +141,7 @@ qsizetype PeerConnection::receive(qsizetype limit)
 void PeerConnection::drainReceived()
 {
     while (m_descriptor >= 0 && m_error == 0 && !m_peerFinished) {
-        if (receive(readChunk) == 0)
+        if (receive(maxHeldBytes) == 0)
             break;
     }
 }
@@ -159,7 +159,7 @@ void PeerConnection::resumeReading()
 {
     m_pausedForTurn = false;
     m_readThisTurn = 0;
-    if (readingAllowed() && m_descriptor >= 0 && m_received.size() < readChunk)
+    if (readingAllowed() && m_descriptor >= 0 && m_received.size() < maxHeldBytes)
         m_readNotifier->setEnabled(true);
 }
 

@@ -19,7 +19,7 @@ class PeerConnection : public QObject
 
 public:
     // Received bytes held before the connection stops taking more from the kernel.
-    static constexpr qint64 readChunk = 256 * 1024;
+    static constexpr qint64 maxHeldBytes = 256 * 1024;
     // Bytes read in one go before the connection lets the event loop run everything else that is
     // due (the clock, the window, input): a flood never holds the window up.
     static constexpr qint64 readBudgetPerTurn = 1024 * 1024;
@@ -59,7 +59,7 @@ public:
     // Reports stalled() once the peer has let no byte arrive for stallMilliseconds while bytes
     // were on their way to it; looks again after each report.
     void watchDelivery();
-    // Takes every byte the kernel still holds from the peer, whatever readChunk says; for a peer
+    // Takes every byte the kernel still holds from the peer, whatever maxHeldBytes says; for a peer
     // that will never read again, so that nothing it sent goes unseen.
     void drainReceived();
 

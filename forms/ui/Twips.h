@@ -5,7 +5,8 @@
 // Window layouts are drawn in twips; 15 of them make one device-independent pixel.
 constexpr int twipsPerPixel = 15;
 
-inline QRect twips(int left, int top, int width, int height)
+// A rectangle given in twips, in device-independent pixels.
+inline QRect pixelsFromTwips(int left, int top, int width, int height)
 {
     return QRect(left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
                  height / twipsPerPixel);

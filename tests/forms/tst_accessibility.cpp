@@ -59,7 +59,7 @@ QStringList controlsWithoutName(QWidget *window)
 }
 } // namespace
 
-class AccessibilityTest : public QObject
+class tst_Accessibility : public QObject
 {
     Q_OBJECT
 
@@ -79,7 +79,7 @@ private:
     std::unique_ptr<MessageBoxRecorder> m_boxes;
 };
 
-void AccessibilityTest::init()
+void tst_Accessibility::init()
 {
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
@@ -87,7 +87,7 @@ void AccessibilityTest::init()
     m_folder->writeSettings(SettingsFileText(5000));
 }
 
-void AccessibilityTest::cleanup()
+void tst_Accessibility::cleanup()
 {
     UnloadComSettingForm();
     UnloadMainForm();
@@ -95,7 +95,7 @@ void AccessibilityTest::cleanup()
     m_folder.reset();
 }
 
-void AccessibilityTest::controls_data()
+void tst_Accessibility::controls_data()
 {
     QTest::addColumn<bool>("inDialog");
     QTest::addColumn<QString>("name");
@@ -117,7 +117,7 @@ void AccessibilityTest::controls_data()
     QTest::newRow("cmdCancel") << true << "cmdCancel" << QStringLiteral("キャンセル");
 }
 
-void AccessibilityTest::controls()
+void tst_Accessibility::controls()
 {
     QFETCH(bool, inDialog);
     QFETCH(QString, name);
@@ -135,7 +135,7 @@ void AccessibilityTest::controls()
     QCOMPARE(accessibleNameOf(control), accessibleName);
 }
 
-void AccessibilityTest::noNamelessControl()
+void tst_Accessibility::noNamelessControl()
 {
     MainForm().Show();
     ComSettingForm().Load();
@@ -149,7 +149,7 @@ void AccessibilityTest::noNamelessControl()
     }
 }
 
-void AccessibilityTest::menuItemsAreNamed()
+void tst_Accessibility::menuItemsAreNamed()
 {
     frmMain &form = MainForm();
     form.Show();
@@ -170,7 +170,7 @@ void AccessibilityTest::menuItemsAreNamed()
         QCOMPARE(menu->child(item)->text(QAccessible::Name), items.at(item));
 }
 
-void AccessibilityTest::gridCellsReadTheirBytes()
+void tst_Accessibility::gridCellsReadTheirBytes()
 {
     frmMain &form = MainForm();
     form.Show();
@@ -184,7 +184,7 @@ void AccessibilityTest::gridCellsReadTheirBytes()
     QCOMPARE(table->columnDescription(15), QStringLiteral("0F"));
 }
 
-void AccessibilityTest::portBoxIsLabelledByItsCaption()
+void tst_Accessibility::portBoxIsLabelledByItsCaption()
 {
     frmTcpRcvComSetting &dialog = ComSettingForm();
     QAccessibleInterface *box
@@ -195,5 +195,5 @@ void AccessibilityTest::portBoxIsLabelledByItsCaption()
     QCOMPARE(labels.first().first->object(), Ctl<QLabel>(dialog, "lblRcvPort"));
 }
 
-QTEST_MAIN(AccessibilityTest)
+QTEST_MAIN(tst_Accessibility)
 #include "tst_accessibility.moc"

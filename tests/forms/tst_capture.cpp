@@ -3,7 +3,7 @@
 #include "support/LoopbackClient.h"
 
 #include "forms/frmMain.h"
-#include "lib/DataCapture.h"
+#include "lib/ReceiverSettings.h"
 
 #include <QAction>
 #include <QDir>
@@ -13,7 +13,7 @@
 
 // The capture file through the real window: switched by its menu item, holding each block as
 // received and as echoed, with the peer.
-class CaptureTest : public QObject
+class tst_Capture : public QObject
 {
     Q_OBJECT
 
@@ -33,7 +33,7 @@ private:
     std::unique_ptr<LoopbackClient> m_client;
 };
 
-void CaptureTest::init()
+void tst_Capture::init()
 {
     m_window = std::make_unique<ListeningWindow>();
     QVERIFY(m_window->isValid());
@@ -42,26 +42,26 @@ void CaptureTest::init()
     QVERIFY(m_client->connectTo(m_window->port));
 }
 
-void CaptureTest::cleanup()
+void tst_Capture::cleanup()
 {
     m_client.reset();
     m_window.reset();
 }
 
-QByteArray CaptureTest::capture() const
+QByteArray tst_Capture::capture() const
 {
     QFile file(m_window->folder.path() + QStringLiteral("/Log/Kiv_TcpRcvData.txt"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void CaptureTest::exchange(const QByteArray &block)
+void tst_Capture::exchange(const QByteArray &block)
 {
     m_client->received.clear();
     m_client->send(block);
     QVERIFY(m_client->waitForReceived(block.size()));
 }
 
-void CaptureTest::captureFollowsTheMenu()
+void tst_Capture::captureFollowsTheMenu()
 {
     QAction *menu = Ctl<QAction>(m_window->form, "CaptureData");
     QVERIFY(!menu->isChecked());
@@ -91,7 +91,7 @@ void CaptureTest::captureFollowsTheMenu()
     QCOMPARE(capture(), kept);
 }
 
-void CaptureTest::failedWriteKeepsTheCheck()
+void tst_Capture::failedWriteKeepsTheCheck()
 {
     // A folder where the settings file was: it cannot be replaced.
     const QString settings = m_window->folder.settingsFile();
@@ -108,7 +108,7 @@ void CaptureTest::failedWriteKeepsTheCheck()
     QVERIFY(capture().isEmpty());
 }
 
-void CaptureTest::logFolderThatDoesNotOpenShowsItsPath()
+void tst_Capture::logFolderThatDoesNotOpenShowsItsPath()
 {
     // The headless platform has no file manager, as a bare desktop may not: the box names the
     // folder, and the log names that reason, not a missing folder.
@@ -122,7 +122,7 @@ void CaptureTest::logFolderThatDoesNotOpenShowsItsPath()
         QStringLiteral("フォルダを開くアプリケーションが見つかりません。(OpenLogFolder_Click)"));
 }
 
-void CaptureTest::unansweredBlockHasNoSentRecord()
+void tst_Capture::unansweredBlockHasNoSentRecord()
 {
     Ctl<QAction>(m_window->form, "CaptureData")->trigger();
     exchange("echoed");
@@ -135,5 +135,5 @@ void CaptureTest::unansweredBlockHasNoSentRecord()
     QVERIFY2(records.endsWith("|not answered|\r\n0000000C\r\n"), records.constData());
 }
 
-QTEST_MAIN(CaptureTest)
+QTEST_MAIN(tst_Capture)
 #include "tst_capture.moc"

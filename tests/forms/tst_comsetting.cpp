@@ -24,7 +24,7 @@ using ExpectedText::portUnusable;
 const QString storedPortInvalid = QStringLiteral("正常な受信ポート番号を設定してください。");
 } // namespace
 
-class ComSettingTest : public QObject
+class tst_ComSetting : public QObject
 {
     Q_OBJECT
 
@@ -55,7 +55,7 @@ private:
     quint16 m_port = 0;
 };
 
-void ComSettingTest::init()
+void tst_ComSetting::init()
 {
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
@@ -63,7 +63,7 @@ void ComSettingTest::init()
     m_port = FreeLoopbackPort();
 }
 
-void ComSettingTest::cleanup()
+void tst_ComSetting::cleanup()
 {
     UnloadComSettingForm();
     UnloadMainForm();
@@ -72,7 +72,7 @@ void ComSettingTest::cleanup()
     m_folder.reset();
 }
 
-void ComSettingTest::openDialog(const QByteArray &storedPort)
+void tst_ComSetting::openDialog(const QByteArray &storedPort)
 {
     m_folder->writeSettings(SettingsFileText(storedPort));
     MainForm().ReadSetting(m_folder->settingsFile());
@@ -83,14 +83,14 @@ void ComSettingTest::openDialog(const QByteArray &storedPort)
              QString::fromUtf8(storedPort).trimmed());
 }
 
-void ComSettingTest::unchangedPortClosesSilently_data()
+void tst_ComSetting::unchangedPortClosesSilently_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::newRow("as stored") << QString();
     QTest::newRow("leading blank") << QStringLiteral(" ");
 }
 
-void ComSettingTest::unchangedPortClosesSilently()
+void tst_ComSetting::unchangedPortClosesSilently()
 {
     QFETCH(QString, typed);
     m_port = FreeLoopbackPort(PortForm::FourDigits);
@@ -108,7 +108,7 @@ void ComSettingTest::unchangedPortClosesSilently()
     QCOMPARE(m_folder->readSettings(), before);
 }
 
-void ComSettingTest::invalidTextIsRefusedAndSelected_data()
+void tst_ComSetting::invalidTextIsRefusedAndSelected_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::newRow("above 65535") << QStringLiteral("70000");
@@ -116,7 +116,7 @@ void ComSettingTest::invalidTextIsRefusedAndSelected_data()
     QTest::newRow("empty") << QString();
 }
 
-void ComSettingTest::invalidTextIsRefusedAndSelected()
+void tst_ComSetting::invalidTextIsRefusedAndSelected()
 {
     QFETCH(QString, typed);
     openDialog("6000");
@@ -130,7 +130,7 @@ void ComSettingTest::invalidTextIsRefusedAndSelected()
     QCOMPARE(m_folder->readSettings(), SettingsFileText("6000"));
 }
 
-void ComSettingTest::portInUseIsRefusedAndNothingWritten()
+void tst_ComSetting::portInUseIsRefusedAndNothingWritten()
 {
     openDialog("6000");
     QTcpServer holder;
@@ -145,7 +145,7 @@ void ComSettingTest::portInUseIsRefusedAndNothingWritten()
     QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
 }
 
-void ComSettingTest::freePortIsSavedForTheNextStart()
+void tst_ComSetting::freePortIsSavedForTheNextStart()
 {
     openDialog(QByteArray::number(m_port));
     Ctl<QPushButton>(MainForm(), "cmdRecvData")->click();
@@ -162,7 +162,7 @@ void ComSettingTest::freePortIsSavedForTheNextStart()
     QCOMPARE(Socket(MainForm(), 0)->state(), int(SocketControl::sckListening));
 }
 
-void ComSettingTest::oldPortAfterSavingAnotherIsTried()
+void tst_ComSetting::oldPortAfterSavingAnotherIsTried()
 {
     openDialog(QByteArray::number(m_port));
     Ctl<QPushButton>(MainForm(), "cmdRecvData")->click();
@@ -182,7 +182,7 @@ void ComSettingTest::oldPortAfterSavingAnotherIsTried()
     QCOMPARE(m_folder->readSettings(), SettingsFileText(QByteArray::number(newPort)));
 }
 
-void ComSettingTest::cancel_data()
+void tst_ComSetting::cancel_data()
 {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QStringList>("boxes");
@@ -193,7 +193,7 @@ void ComSettingTest::cancel_data()
         << QByteArray("99999") << QStringList({storedPortInvalid}) << false;
 }
 
-void ComSettingTest::cancel()
+void tst_ComSetting::cancel()
 {
     QFETCH(QByteArray, stored);
     QFETCH(QStringList, boxes);
@@ -208,7 +208,7 @@ void ComSettingTest::cancel()
     QCOMPARE(m_folder->readSettings(), SettingsFileText(stored));
 }
 
-void ComSettingTest::failedWriteIsReported()
+void tst_ComSetting::failedWriteIsReported()
 {
     openDialog("6000");
     QVERIFY(QDir(m_folder->path() + QStringLiteral("/Config")).removeRecursively());
@@ -223,7 +223,7 @@ void ComSettingTest::failedWriteIsReported()
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), typed);
 }
 
-void ComSettingTest::enterAndEscapeDoNothing()
+void tst_ComSetting::enterAndEscapeDoNothing()
 {
     openDialog("6000");
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setFocus();
@@ -235,7 +235,7 @@ void ComSettingTest::enterAndEscapeDoNothing()
     QVERIFY(dialog().isVisible());
 }
 
-void ComSettingTest::returnPressesTheFocusedButton()
+void tst_ComSetting::returnPressesTheFocusedButton()
 {
     openDialog("6000");
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("abc"));
@@ -245,7 +245,7 @@ void ComSettingTest::returnPressesTheFocusedButton()
     QCOMPARE(m_boxes->texts(), QStringList({QStringLiteral("受信ポート番号が不正です。")}));
 }
 
-void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
+void tst_ComSetting::menuOpensTheDialogWhileReceivingGoesOn()
 {
     m_folder->writeSettings(SettingsFileText(QByteArray::number(m_port)));
     frmMain &form = MainForm();
@@ -276,5 +276,5 @@ void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
     QVERIFY(!ComSettingFormExists());
 }
 
-QTEST_MAIN(ComSettingTest)
+QTEST_MAIN(tst_ComSetting)
 #include "tst_comsetting.moc"

@@ -2,7 +2,7 @@
 
 #include <QtTest>
 
-class FrameThrottleTest : public QObject
+class tst_FrameThrottle : public QObject
 {
     Q_OBJECT
 
@@ -11,7 +11,7 @@ private slots:
     void refreshAfterQuietOnNextPass();
 };
 
-void FrameThrottleTest::refreshAfterQuietOnNextPass_data()
+void tst_FrameThrottle::refreshAfterQuietOnNextPass_data()
 {
     // How long nothing was requested once the frame after the last refresh was over; -1: the
     // first request of all.
@@ -24,7 +24,7 @@ void FrameThrottleTest::refreshAfterQuietOnNextPass_data()
 
 // Counts passes rather than milliseconds: the refresh comes on the event loop's very next pass,
 // once however many requests came, and nothing refreshes while nothing is requested.
-void FrameThrottleTest::refreshAfterQuietOnNextPass()
+void tst_FrameThrottle::refreshAfterQuietOnNextPass()
 {
     QFETCH(int, quietMs);
     int refreshes = 0;
@@ -45,5 +45,5 @@ void FrameThrottleTest::refreshAfterQuietOnNextPass()
     QCOMPARE(refreshes, before + 1);
 }
 
-QTEST_GUILESS_MAIN(FrameThrottleTest)
+QTEST_GUILESS_MAIN(tst_FrameThrottle)
 #include "tst_framethrottle.moc"

@@ -97,7 +97,7 @@ QWidget *nextTabStop(QWidget *from)
 }
 } // namespace
 
-class FrmMainLayoutTest : public QObject
+class tst_FrmMainLayout : public QObject
 {
     Q_OBJECT
 
@@ -137,7 +137,7 @@ private:
     std::unique_ptr<frmMain> m_form;
 };
 
-void FrmMainLayoutTest::init()
+void tst_FrmMainLayout::init()
 {
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
@@ -145,14 +145,14 @@ void FrmMainLayoutTest::init()
     m_form = std::make_unique<frmMain>();
 }
 
-void FrmMainLayoutTest::cleanup()
+void tst_FrmMainLayout::cleanup()
 {
     m_form.reset();
     m_boxes.reset();
     m_folder.reset();
 }
 
-void FrmMainLayoutTest::geometry_data()
+void tst_FrmMainLayout::geometry_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("expected");
@@ -169,7 +169,7 @@ void FrmMainLayoutTest::geometry_data()
     QTest::newRow("cmdEnd") << "cmdEnd" << fromTwips(3960, 7200, 2175, 615);
 }
 
-void FrmMainLayoutTest::geometry()
+void tst_FrmMainLayout::geometry()
 {
     QFETCH(QString, name);
     QFETCH(QRect, expected);
@@ -178,7 +178,7 @@ void FrmMainLayoutTest::geometry()
     QCOMPARE(control->geometry(), expected);
 }
 
-void FrmMainLayoutTest::windowHasFixedClientArea()
+void tst_FrmMainLayout::windowHasFixedClientArea()
 {
     m_form->Show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -201,7 +201,7 @@ void FrmMainLayoutTest::windowHasFixedClientArea()
         QVERIFY2(client->rect().contains(control->geometry()), qPrintable(control->objectName()));
 }
 
-void FrmMainLayoutTest::nothingTouches()
+void tst_FrmMainLayout::nothingTouches()
 {
     // Run at 1x, and by ctest again at 1.5x and 2x (QT_SCALE_FACTOR). Ink is measured from each
     // control drawn alone, in the window's logical pixels.
@@ -281,7 +281,7 @@ void FrmMainLayoutTest::nothingTouches()
           sendInk.left() - endInk.right(), box.left() - colonInk.right());
 }
 
-void FrmMainLayoutTest::captions_data()
+void tst_FrmMainLayout::captions_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
@@ -305,7 +305,7 @@ void FrmMainLayoutTest::captions_data()
     QTest::newRow("optCustom") << "optCustom" << QStringLiteral("カスタム");
 }
 
-void FrmMainLayoutTest::captions()
+void tst_FrmMainLayout::captions()
 {
     QFETCH(QString, name);
     QFETCH(QString, caption);
@@ -316,7 +316,7 @@ void FrmMainLayoutTest::captions()
     QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), caption);
 }
 
-void FrmMainLayoutTest::initialState()
+void tst_FrmMainLayout::initialState()
 {
     QCOMPARE(Ctl<QMenu>(*m_form, "Admin")->title(), QStringLiteral("設定"));
     QCOMPARE(Ctl<QAction>(*m_form, "ComSetting")->text(), QStringLiteral("通信"));
@@ -353,7 +353,7 @@ void FrmMainLayoutTest::initialState()
     }
 }
 
-void FrmMainLayoutTest::focusAndTabOrder()
+void tst_FrmMainLayout::focusAndTabOrder()
 {
     auto *start = Ctl<QPushButton>(*m_form, "cmdRecvData");
     auto *nothing = Ctl<QRadioButton>(*m_form, "optNothing");
@@ -410,7 +410,7 @@ void FrmMainLayoutTest::focusAndTabOrder()
     Ctl<QMenu>(*m_form, "Admin")->close();
 }
 
-void FrmMainLayoutTest::gridsFitTheirColumns()
+void tst_FrmMainLayout::gridsFitTheirColumns()
 {
     m_form->Show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -438,7 +438,7 @@ void FrmMainLayoutTest::gridsFitTheirColumns()
     QCOMPARE(grid->verticalScrollBar()->value(), scrolled);
 }
 
-void FrmMainLayoutTest::loadPreparesTheWindow()
+void tst_FrmMainLayout::loadPreparesTheWindow()
 {
     // Lamps lit beforehand must be off after the load.
     Ctl<Lamp>(*m_form, "shpRecvLed")->setFillColor(65280);
@@ -463,7 +463,7 @@ void FrmMainLayoutTest::loadPreparesTheWindow()
     QCOMPARE(m_folder->logMessages(), QStringList());
 }
 
-void FrmMainLayoutTest::responseOptionFromSettings_data()
+void tst_FrmMainLayout::responseOptionFromSettings_data()
 {
     QTest::addColumn<QString>("resSetting");
     QTest::addColumn<QString>("customData");
@@ -483,7 +483,7 @@ void FrmMainLayoutTest::responseOptionFromSettings_data()
                                                        << "0G" << false << false << false;
 }
 
-void FrmMainLayoutTest::responseOptionFromSettings()
+void tst_FrmMainLayout::responseOptionFromSettings()
 {
     QFETCH(QString, resSetting);
     QFETCH(QString, customData);
@@ -506,7 +506,7 @@ void FrmMainLayoutTest::responseOptionFromSettings()
     QCOMPARE(Ctl<QRadioButton>(*m_form, "optCustom")->isEnabled(), customData == "06");
 }
 
-void FrmMainLayoutTest::clockFillsTheCurrentTimeLabels()
+void tst_FrmMainLayout::clockFillsTheCurrentTimeLabels()
 {
     QSignalSpy ticks(Ctl<QTimer>(*m_form, "tmrNowDateTime"), &QTimer::timeout);
     m_form->Show();
@@ -522,7 +522,7 @@ void FrmMainLayoutTest::clockFillsTheCurrentTimeLabels()
     QCOMPARE(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text(), placeholder);
 }
 
-void FrmMainLayoutTest::ctrlLed_data()
+void tst_FrmMainLayout::ctrlLed_data()
 {
     QTest::addColumn<int>("state");
     QTest::addColumn<quint32>("expected");
@@ -535,7 +535,7 @@ void FrmMainLayoutTest::ctrlLed_data()
     QTest::newRow("-1 unchanged") << -1 << before;
 }
 
-void FrmMainLayoutTest::ctrlLed()
+void tst_FrmMainLayout::ctrlLed()
 {
     QFETCH(int, state);
     QFETCH(quint32, expected);
@@ -547,7 +547,7 @@ void FrmMainLayoutTest::ctrlLed()
     QCOMPARE(m_folder->logMessages(), QStringList());
 }
 
-void FrmMainLayoutTest::ctrlLedWithoutLampLogs()
+void tst_FrmMainLayout::ctrlLedWithoutLampLogs()
 {
     QObject notALamp;
     CtrlLed(notALamp, 1);
@@ -558,7 +558,7 @@ void FrmMainLayoutTest::ctrlLedWithoutLampLogs()
     QVERIFY(notALamp.dynamicPropertyNames().isEmpty());
 }
 
-void FrmMainLayoutTest::formatDisplayTime_data()
+void tst_FrmMainLayout::formatDisplayTime_data()
 {
     QTest::addColumn<QDateTime>("time");
     QTest::addColumn<QString>("expected");
@@ -571,14 +571,14 @@ void FrmMainLayoutTest::formatDisplayTime_data()
                                    << QStringLiteral("00/12/31 23:59:59");
 }
 
-void FrmMainLayoutTest::formatDisplayTime()
+void tst_FrmMainLayout::formatDisplayTime()
 {
     QFETCH(QDateTime, time);
     QFETCH(QString, expected);
     QCOMPARE(FormatDisplayTime(time), expected);
 }
 
-void FrmMainLayoutTest::formatStatusDate_data()
+void tst_FrmMainLayout::formatStatusDate_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("expected");
@@ -589,7 +589,7 @@ void FrmMainLayoutTest::formatStatusDate_data()
         << QLocale(QLocale::English, QLocale::UnitedStates) << QStringLiteral("12/7/2026");
 }
 
-void FrmMainLayoutTest::formatStatusDate()
+void tst_FrmMainLayout::formatStatusDate()
 {
     QFETCH(QLocale, locale);
     QFETCH(QString, expected);
@@ -597,7 +597,7 @@ void FrmMainLayoutTest::formatStatusDate()
     QCOMPARE(FormatStatusTime(QTime(9, 5, 59)), QStringLiteral("09:05"));
 }
 
-void FrmMainLayoutTest::centeredClientPosition_data()
+void tst_FrmMainLayout::centeredClientPosition_data()
 {
     QTest::addColumn<QRect>("screen");
     QTest::addColumn<QSize>("client");
@@ -616,7 +616,7 @@ void FrmMainLayoutTest::centeredClientPosition_data()
                                    << QMargins(1, 20, 1, 1) << QPoint(1280 + 301, -100 + 220);
 }
 
-void FrmMainLayoutTest::centeredClientPosition()
+void tst_FrmMainLayout::centeredClientPosition()
 {
     QFETCH(QRect, screen);
     QFETCH(QSize, client);
@@ -625,7 +625,7 @@ void FrmMainLayoutTest::centeredClientPosition()
     QCOMPARE(CenteredClientPosition(screen, client, frame), expected);
 }
 
-void FrmMainLayoutTest::centerForm_data()
+void tst_FrmMainLayout::centerForm_data()
 {
     QTest::addColumn<int>("widthMargin");
     QTest::addColumn<int>("heightMargin");
@@ -636,7 +636,7 @@ void FrmMainLayoutTest::centerForm_data()
     QTest::newRow("larger than the screen") << -101 << -40 << QPoint(-50, -20);
 }
 
-void FrmMainLayoutTest::centerForm()
+void tst_FrmMainLayout::centerForm()
 {
     QFETCH(int, widthMargin);
     QFETCH(int, heightMargin);
@@ -649,7 +649,7 @@ void FrmMainLayoutTest::centerForm()
     QCOMPARE(window.pos(), screen.topLeft() + expected);
 }
 
-void FrmMainLayoutTest::centerFormOnTheOuterFrame()
+void tst_FrmMainLayout::centerFormOnTheOuterFrame()
 {
     // Centred before the frame is known, the window is centred again once shown in one.
     QWidget window;
@@ -666,5 +666,5 @@ void FrmMainLayoutTest::centerFormOnTheOuterFrame()
             + QPoint((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2));
 }
 
-QTEST_MAIN(FrmMainLayoutTest)
+QTEST_MAIN(tst_FrmMainLayout)
 #include "tst_frmmain_layout.moc"

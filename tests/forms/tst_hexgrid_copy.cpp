@@ -37,7 +37,7 @@ QString wholeBlockOracle(const QByteArray &block)
 }
 } // namespace
 
-class HexGridCopyTest : public QObject
+class tst_HexGridCopy : public QObject
 {
     Q_OBJECT
 
@@ -56,12 +56,12 @@ private slots:
     void contextMenuOffersCopy();
 };
 
-void HexGridCopyTest::init()
+void tst_HexGridCopy::init()
 {
     QGuiApplication::clipboard()->clear();
 }
 
-void HexGridCopyTest::wholeBlock_data()
+void tst_HexGridCopy::wholeBlock_data()
 {
     QTest::addColumn<QByteArray>("block");
 
@@ -73,7 +73,7 @@ void HexGridCopyTest::wholeBlock_data()
     QTest::newRow("longer than shown") << QByteArray(3000, '\xAB');
 }
 
-void HexGridCopyTest::wholeBlock()
+void tst_HexGridCopy::wholeBlock()
 {
     QFETCH(QByteArray, block);
     HexGridModel model;
@@ -83,7 +83,7 @@ void HexGridCopyTest::wholeBlock()
     QCOMPARE(text.count(QLatin1Char('\n')), block.isEmpty() ? 0 : model.lineCount() - 1);
 }
 
-void HexGridCopyTest::selectedCells_data()
+void tst_HexGridCopy::selectedCells_data()
 {
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<QList<QPoint>>("cells"); // (line, column)
@@ -104,7 +104,7 @@ void HexGridCopyTest::selectedCells_data()
         << counting(48) << QList<QPoint> {{0, 0}, {1, 0}, {2, 0}} << QStringLiteral("00\n10\n20");
 }
 
-void HexGridCopyTest::selectedCells()
+void tst_HexGridCopy::selectedCells()
 {
     QFETCH(QByteArray, block);
     QFETCH(QList<QPoint>, cells);
@@ -114,7 +114,7 @@ void HexGridCopyTest::selectedCells()
     QCOMPARE(model.copyText(cellsOf(model, cells)), text);
 }
 
-void HexGridCopyTest::randomRectanglesMatchOracle()
+void tst_HexGridCopy::randomRectanglesMatchOracle()
 {
     HexGridModel model;
     HexGridModel other;
@@ -149,7 +149,7 @@ void HexGridCopyTest::randomRectanglesMatchOracle()
     }
 }
 
-void HexGridCopyTest::ctrlC_data()
+void tst_HexGridCopy::ctrlC_data()
 {
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<QRect>("selection"); // columns x lines; empty: nothing selected
@@ -164,7 +164,7 @@ void HexGridCopyTest::ctrlC_data()
         << QByteArray() << QRect() << QStringLiteral("kept");
 }
 
-void HexGridCopyTest::ctrlC()
+void tst_HexGridCopy::ctrlC()
 {
     QFETCH(QByteArray, block);
     QFETCH(QRect, selection);
@@ -187,7 +187,7 @@ void HexGridCopyTest::ctrlC()
     QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
 }
 
-void HexGridCopyTest::eachGridCopiesItsOwnCells()
+void tst_HexGridCopy::eachGridCopiesItsOwnCells()
 {
     // The main window holds two grids; the shortcut must reach the focused one, not neither.
     QWidget window;
@@ -209,7 +209,7 @@ void HexGridCopyTest::eachGridCopiesItsOwnCells()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("41 42"));
 }
 
-void HexGridCopyTest::contextMenuOffersCopy()
+void tst_HexGridCopy::contextMenuOffersCopy()
 {
     HexGrid grid;
     grid.resize(585, 161);
@@ -239,5 +239,5 @@ void HexGridCopyTest::contextMenuOffersCopy()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("13"));
 }
 
-QTEST_MAIN(HexGridCopyTest)
+QTEST_MAIN(tst_HexGridCopy)
 #include "tst_hexgrid_copy.moc"

@@ -77,7 +77,7 @@ QPalette darkPalette()
 } // namespace
 
 // The grid paints its own look: its digits stay readable whatever the desktop's palette is.
-class HexGridPaletteTest : public QObject
+class tst_HexGridPalette : public QObject
 {
     Q_OBJECT
 
@@ -88,14 +88,14 @@ private slots:
     void windowReadsUnderEveryLook();
 };
 
-void HexGridPaletteTest::digitsKeepTheirContrast_data()
+void tst_HexGridPalette::digitsKeepTheirContrast_data()
 {
     QTest::addColumn<QPalette>("desktop");
     QTest::newRow("light desktop") << QApplication::palette();
     QTest::newRow("dark desktop") << darkPalette();
 }
 
-void HexGridPaletteTest::digitsKeepTheirContrast()
+void tst_HexGridPalette::digitsKeepTheirContrast()
 {
     QFETCH(QPalette, desktop);
     const QPalette previous = QApplication::palette();
@@ -114,7 +114,7 @@ void HexGridPaletteTest::digitsKeepTheirContrast()
     QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("contrast %1:1").arg(best)));
 }
 
-void HexGridPaletteTest::windowReadsUnderEveryLook_data()
+void tst_HexGridPalette::windowReadsUnderEveryLook_data()
 {
     QTest::addColumn<QPalette>("desktop");
     QTest::addColumn<QString>("styleSheet");
@@ -124,7 +124,7 @@ void HexGridPaletteTest::windowReadsUnderEveryLook_data()
         << QApplication::palette() << QString::fromLatin1(darkStyleSheet);
 }
 
-void HexGridPaletteTest::windowReadsUnderEveryLook()
+void tst_HexGridPalette::windowReadsUnderEveryLook()
 {
     QFETCH(QPalette, desktop);
     QFETCH(QString, styleSheet);
@@ -169,5 +169,5 @@ void HexGridPaletteTest::windowReadsUnderEveryLook()
     QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1String(", "))));
 }
 
-QTEST_MAIN(HexGridPaletteTest)
+QTEST_MAIN(tst_HexGridPalette)
 #include "tst_hexgrid_palette.moc"

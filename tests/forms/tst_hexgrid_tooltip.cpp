@@ -16,7 +16,7 @@ QByteArray everyByteValue()
 }
 } // namespace
 
-class HexGridTooltipTest : public QObject
+class tst_HexGridTooltip : public QObject
 {
     Q_OBJECT
 
@@ -29,7 +29,7 @@ private slots:
     void viewShowsTheCellsToolTip();
 };
 
-void HexGridTooltipTest::cellToolTip_data()
+void tst_HexGridTooltip::cellToolTip_data()
 {
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<int>("line");
@@ -50,7 +50,7 @@ void HexGridTooltipTest::cellToolTip_data()
         << QStringLiteral("オフセット：0x07FF (2047)\n値：122\n文字：「z」");
 }
 
-void HexGridTooltipTest::cellToolTip()
+void tst_HexGridTooltip::cellToolTip()
 {
     QFETCH(QByteArray, block);
     QFETCH(int, line);
@@ -63,7 +63,7 @@ void HexGridTooltipTest::cellToolTip()
     QCOMPARE(model.index(line, column).data(Qt::ToolTipRole).toString(), tip);
 }
 
-void HexGridTooltipTest::blanksHaveNoToolTip()
+void tst_HexGridTooltip::blanksHaveNoToolTip()
 {
     HexGridModel model;
     QVERIFY(!model.index(0, 0).data(Qt::ToolTipRole).isValid());
@@ -75,7 +75,7 @@ void HexGridTooltipTest::blanksHaveNoToolTip()
     QCOMPARE(model.cellToolTip(0, 16), QString());
 }
 
-void HexGridTooltipTest::printableCharactersExactlyForAscii()
+void tst_HexGridTooltip::printableCharactersExactlyForAscii()
 {
     // Every value once: only 0x20 to 0x7E name a character; bytes of multi-byte text never do.
     HexGridModel model;
@@ -89,7 +89,7 @@ void HexGridTooltipTest::printableCharactersExactlyForAscii()
     }
 }
 
-void HexGridTooltipTest::changedByteChangesItsToolTip()
+void tst_HexGridTooltip::changedByteChangesItsToolTip()
 {
     HexGridModel model;
     model.setBytes("AB");
@@ -101,7 +101,7 @@ void HexGridTooltipTest::changedByteChangesItsToolTip()
     QVERIFY(model.cellToolTip(0, 1).endsWith(QStringLiteral("文字：「C」")));
 }
 
-void HexGridTooltipTest::viewShowsTheCellsToolTip()
+void tst_HexGridTooltip::viewShowsTheCellsToolTip()
 {
     HexGrid grid;
     grid.resize(585, 161);
@@ -122,5 +122,5 @@ void HexGridTooltipTest::viewShowsTheCellsToolTip()
     QTRY_VERIFY(!QToolTip::isVisible());
 }
 
-QTEST_MAIN(HexGridTooltipTest)
+QTEST_MAIN(tst_HexGridTooltip)
 #include "tst_hexgrid_tooltip.moc"

@@ -7,7 +7,7 @@
 #include <QtTest>
 
 // The real message-box function: a real modal box appears, and a timer answers it as a user would.
-class MessageBoxTest : public QObject
+class tst_MessageBox : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private slots:
     void realBoxShowsAndAnswers();
 };
 
-void MessageBoxTest::realBoxShowsAndAnswers_data()
+void tst_MessageBox::realBoxShowsAndAnswers_data()
 {
     QTest::addColumn<int>("style");
     QTest::addColumn<QString>("caption");
@@ -42,7 +42,7 @@ void MessageBoxTest::realBoxShowsAndAnswers_data()
         << QStringLiteral("OK") << QStringLiteral("OK") << MsgBoxResult::Ok;
 }
 
-void MessageBoxTest::realBoxShowsAndAnswers()
+void tst_MessageBox::realBoxShowsAndAnswers()
 {
     QFETCH(int, style);
     QFETCH(QString, caption);
@@ -81,5 +81,5 @@ void MessageBoxTest::realBoxShowsAndAnswers()
     QTEST(result, "expectedResult");
 }
 
-QTEST_MAIN(MessageBoxTest)
+QTEST_MAIN(tst_MessageBox)
 #include "tst_messagebox.moc"

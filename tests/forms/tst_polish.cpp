@@ -32,7 +32,7 @@ void recordMessage(QtMsgType type, const QMessageLogContext &, const QString &me
 } // namespace
 
 // What a finished desktop tool does without being asked: a fixed-size dialog and a quiet console.
-class PolishTest : public QObject
+class tst_Polish : public QObject
 {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ private:
     quint16 m_port = 0;
 };
 
-void PolishTest::init()
+void tst_Polish::init()
 {
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
@@ -59,7 +59,7 @@ void PolishTest::init()
     MainForm().ReadSetting(m_folder->settingsFile());
 }
 
-void PolishTest::cleanup()
+void tst_Polish::cleanup()
 {
     UnloadComSettingForm();
     UnloadMainForm();
@@ -67,7 +67,7 @@ void PolishTest::cleanup()
     m_folder.reset();
 }
 
-void PolishTest::dialogCannotBeResized()
+void tst_Polish::dialogCannotBeResized()
 {
     // The main window's fixed size is part of its layout test.
     frmTcpRcvComSetting &dialog = ComSettingForm();
@@ -78,7 +78,7 @@ void PolishTest::dialogCannotBeResized()
     QCOMPARE(dialog.maximumSize(), QSize(304, 189));
 }
 
-void PolishTest::normalUsePrintsNoWarning()
+void tst_Polish::normalUsePrintsNoWarning()
 {
     QStringList messages;
     recordedMessages = &messages;
@@ -121,5 +121,5 @@ void PolishTest::normalUsePrintsNoWarning()
     QCOMPARE(messages, QStringList());
 }
 
-QTEST_MAIN(PolishTest)
+QTEST_MAIN(tst_Polish)
 #include "tst_polish.moc"

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -25,22 +24,13 @@ namespace {
 constexpr quint32 green = 65280;
 constexpr quint32 black = 0;
 
-QByteArray patternBytes(qsizetype size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(generator.bounded(256));
-    return bytes;
-}
-
 quint32 lampColor(const Lamp *lamp)
 {
     return lamp->property("fillColor").toUInt();
 }
 } // namespace
 
-class ReceiveTest : public QObject
+class tst_Receive : public QObject
 {
     Q_OBJECT
 
@@ -52,8 +42,6 @@ private slots:
     void noResponseModeSendsNothing();
     void stoppingPutsOutTheLamps();
     void refusedListenOffersToStartAgain();
-    void longBlockIsShownCapped();
-    void shorterBlockShrinksTheGrid();
     void floodEndsOnTheNewestBlock();
     void exitQuestionCancelThenOk();
 
@@ -67,7 +55,7 @@ private:
     quint16 m_port = 0;
 };
 
-void ReceiveTest::init()
+void tst_Receive::init()
 {
     m_window = std::make_unique<ListeningWindow>();
     QVERIFY(m_window->isValid());
@@ -76,12 +64,12 @@ void ReceiveTest::init()
     m_port = m_window->port;
 }
 
-void ReceiveTest::cleanup()
+void tst_Receive::cleanup()
 {
     m_window.reset();
 }
 
-void ReceiveTest::startListening()
+void tst_Receive::startListening()
 {
     QVERIFY(m_window->startListening());
     QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信停止"));
@@ -89,7 +77,7 @@ void ReceiveTest::startListening()
              QStringLiteral("受信停止"));
 }
 
-void ReceiveTest::echoesAndShowsABlock()
+void tst_Receive::echoesAndShowsABlock()
 {
     startListening();
     LoopbackClient client;
@@ -119,7 +107,7 @@ void ReceiveTest::echoesAndShowsABlock()
             != QStringLiteral("--/--/-- --:--:--"));
 }
 
-void ReceiveTest::noResponseModeSendsNothing()
+void tst_Receive::noResponseModeSendsNothing()
 {
     Ctl<QRadioButton>(*m_form, "optNothing")->setChecked(true);
     startListening();
@@ -147,7 +135,7 @@ void ReceiveTest::noResponseModeSendsNothing()
     QCOMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), green);
 }
 
-void ReceiveTest::stoppingPutsOutTheLamps()
+void tst_Receive::stoppingPutsOutTheLamps()
 {
     startListening();
     LoopbackClient client;
@@ -164,7 +152,7 @@ void ReceiveTest::stoppingPutsOutTheLamps()
     QTRY_COMPARE(lampColor(Ctl<Lamp>(*m_form, "shpRecvLed")), black);
 }
 
-void ReceiveTest::refusedListenOffersToStartAgain()
+void tst_Receive::refusedListenOffersToStartAgain()
 {
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::Any, 0));
@@ -183,38 +171,7 @@ void ReceiveTest::refusedListenOffersToStartAgain()
     QCOMPARE(Ctl<QPushButton>(*m_form, "cmdRecvData")->text(), QStringLiteral("受信停止"));
 }
 
-void ReceiveTest::longBlockIsShownCapped()
-{
-    startListening();
-    LoopbackClient client;
-    QVERIFY(client.connectTo(m_port));
-    const QByteArray block = patternBytes(3000, 7);
-    client.send(block);
-    QVERIFY(client.waitForReceived(block.size()));
-    const HexGridModel &model = Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel();
-    QTRY_COMPARE(model.lineCount(), 128);
-    QCOMPARE(model.bytes(), block.left(2048));
-    QCOMPARE(HexGridModel::lineHeaderText(127), QStringLiteral("007F"));
-    QCOMPARE(model.cellText(127, 15), QString(HexByteText(quint8(block.at(2047)))));
-}
-
-void ReceiveTest::shorterBlockShrinksTheGrid()
-{
-    startListening();
-    LoopbackClient client;
-    QVERIFY(client.connectTo(m_port));
-    client.send(patternBytes(100, 1));
-    QVERIFY(client.waitForReceived(100));
-    QTRY_COMPARE(Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel().lineCount(), 7);
-    client.send("short block");
-    QVERIFY(client.waitForReceived(111));
-    const HexGridModel &model = Ctl<HexGrid>(*m_form, "fgrdRecvData")->hexModel();
-    QTRY_COMPARE(model.lineCount(), 1);
-    QCOMPARE(model.cellText(0, 10), QStringLiteral("6B"));
-    QCOMPARE(model.cellText(0, 11), QString());
-}
-
-void ReceiveTest::floodEndsOnTheNewestBlock()
+void tst_Receive::floodEndsOnTheNewestBlock()
 {
     startListening();
     constexpr qint64 total = 4 * 1024 * 1024;
@@ -244,7 +201,7 @@ void ReceiveTest::floodEndsOnTheNewestBlock()
     QCOMPARE(sent.bytes(), QByteArray("quiet"));
 }
 
-void ReceiveTest::exitQuestionCancelThenOk()
+void tst_Receive::exitQuestionCancelThenOk()
 {
     startListening();
     m_boxes->answers = {2};
@@ -264,5 +221,5 @@ void ReceiveTest::exitQuestionCancelThenOk()
     QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckClosed));
 }
 
-QTEST_MAIN(ReceiveTest)
+QTEST_MAIN(tst_Receive)
 #include "tst_receive.moc"

@@ -59,7 +59,7 @@ Q_DECLARE_METATYPE(Fault)
 
 // Receiving goes on while the log cannot be written or rotated; only the lines the log could
 // not take are missing.
-class ReliabilityFaultsTest : public QObject
+class tst_ReliabilityFaults : public QObject
 {
     Q_OBJECT
 
@@ -83,7 +83,7 @@ private:
     frmMain *m_form = nullptr;
 };
 
-void ReliabilityFaultsTest::init()
+void tst_ReliabilityFaults::init()
 {
     m_window = std::make_unique<ListeningWindow>(1, 3); // 1 MiB, 3 generations
     QVERIFY(m_window->isValid());
@@ -92,12 +92,12 @@ void ReliabilityFaultsTest::init()
     m_form = &m_window->form;
 }
 
-void ReliabilityFaultsTest::cleanup()
+void tst_ReliabilityFaults::cleanup()
 {
     m_window.reset();
 }
 
-QStringList ReliabilityFaultsTest::sendPhase(LoopbackClient &client, int firstSize,
+QStringList tst_ReliabilityFaults::sendPhase(LoopbackClient &client, int firstSize,
                                              bool rotationFails)
 {
     QStringList expected;
@@ -117,7 +117,7 @@ QStringList ReliabilityFaultsTest::sendPhase(LoopbackClient &client, int firstSi
     return expected;
 }
 
-void ReliabilityFaultsTest::receivingSurvivesLogFaults_data()
+void tst_ReliabilityFaults::receivingSurvivesLogFaults_data()
 {
     QTest::addColumn<Fault>("fault");
     QTest::newRow("Log folder deleted") << Fault::LogFolderDeleted;
@@ -128,7 +128,7 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults_data()
     QTest::newRow("the capture file cannot rotate") << Fault::CaptureCannotRotate;
 }
 
-void ReliabilityFaultsTest::receivingSurvivesLogFaults()
+void tst_ReliabilityFaults::receivingSurvivesLogFaults()
 {
     QFETCH(Fault, fault);
     const bool rotationFault = fault == Fault::LiveFileCannotBeRenamed
@@ -236,5 +236,5 @@ void ReliabilityFaultsTest::receivingSurvivesLogFaults()
     QVERIFY(m_window->boxes.boxes.isEmpty());
 }
 
-QTEST_MAIN(ReliabilityFaultsTest)
+QTEST_MAIN(tst_ReliabilityFaults)
 #include "tst_reliability_faults.moc"

@@ -29,7 +29,7 @@ QString RulesFilePath(const ListeningWindow &window)
 
 // The rules dialog on its own (saving, refusing, testing, cancelling), and through the menu the
 // rules file and the lone-byte switch it stands beside.
-class RulesDialogTest : public QObject
+class tst_RulesDialog : public QObject
 {
     Q_OBJECT
 
@@ -74,7 +74,7 @@ private:
     };
 };
 
-void RulesDialogTest::editsAreKeptInOrder()
+void tst_RulesDialog::editsAreKeptInOrder()
 {
     Run run(twoRules);
     auto *table = run.ctl<QTableWidget>("grdRules");
@@ -110,7 +110,7 @@ void RulesDialogTest::editsAreKeptInOrder()
                                            {true, RuleKind::Contains, "0d 0a", "06"}}}));
 }
 
-void RulesDialogTest::faultIsRefused_data()
+void tst_RulesDialog::faultIsRefused_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("reply");
@@ -137,7 +137,7 @@ void RulesDialogTest::faultIsRefused_data()
                               << "";
 }
 
-void RulesDialogTest::faultIsRefused()
+void tst_RulesDialog::faultIsRefused()
 {
     QFETCH(QString, pattern);
     QFETCH(QString, reply);
@@ -156,7 +156,7 @@ void RulesDialogTest::faultIsRefused()
     QCOMPARE(text->selectedText(), selected);
 }
 
-void RulesDialogTest::testLine_data()
+void tst_RulesDialog::testLine_data()
 {
     QTest::addColumn<QList<ResponseRule>>("rules");
     QTest::addColumn<QString>("block");
@@ -175,7 +175,7 @@ void RulesDialogTest::testLine_data()
         << "ルール 2 の受信パターンの1文字目の「?」は、任意の1バイトなら「??」と書いてください。";
 }
 
-void RulesDialogTest::testLine()
+void tst_RulesDialog::testLine()
 {
     QFETCH(QList<ResponseRule>, rules);
     QFETCH(QString, block);
@@ -192,7 +192,7 @@ void RulesDialogTest::testLine()
     QVERIFY(run.boxes.boxes.isEmpty());
 }
 
-void RulesDialogTest::cancelKeepsNothing()
+void tst_RulesDialog::cancelKeepsNothing()
 {
     Run run(twoRules);
     run.press("cmdRemove");
@@ -202,7 +202,7 @@ void RulesDialogTest::cancelKeepsNothing()
     QVERIFY(run.kept.isEmpty());
 }
 
-void RulesDialogTest::menuWritesTheRulesFile()
+void tst_RulesDialog::menuWritesTheRulesFile()
 {
     ListeningWindow window;
     QVERIFY(window.isValid());
@@ -237,7 +237,7 @@ void RulesDialogTest::menuWritesTheRulesFile()
     QVERIFY(window.boxes.boxes.isEmpty());
 }
 
-void RulesDialogTest::failedWriteKeepsTheDialogOpen()
+void tst_RulesDialog::failedWriteKeepsTheDialogOpen()
 {
     ListeningWindow window;
     QVERIFY(QDir().mkdir(RulesFilePath(window)));
@@ -264,7 +264,7 @@ void RulesDialogTest::failedWriteKeepsTheDialogOpen()
              qPrintable(log.first()));
 }
 
-void RulesDialogTest::loneByteSwitchIsStored()
+void tst_RulesDialog::loneByteSwitchIsStored()
 {
     ListeningWindow window;
     auto *option = Ctl<QAction>(window.form, "ReceiveLoneByte");
@@ -277,5 +277,5 @@ void RulesDialogTest::loneByteSwitchIsStored()
     QVERIFY(!option->isChecked());
 }
 
-QTEST_MAIN(RulesDialogTest)
+QTEST_MAIN(tst_RulesDialog)
 #include "tst_rulesdialog.moc"

@@ -1,7 +1,4 @@
 #include "support/Controls.h"
-#include "support/EchoLog.h"
-#include "support/EchoStream.h"
-#include "support/EventWait.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
 #include "support/SettingsFileText.h"
@@ -20,7 +17,7 @@
 
 // The status bar tells the listener, the peer and the counts; the receive grid tells how much of
 // a long block it shows.
-class StatusPanelsTest : public QObject
+class tst_StatusPanels : public QObject
 {
     Q_OBJECT
 
@@ -32,7 +29,6 @@ private slots:
     void tooltipShowsWhatIsCut_data();
     void tooltipShowsWhatIsCut();
     void panelsFollowTheConnection();
-    void countsAgreeWithTheLog();
 
 private:
     // What a screen reader hears of a panel or a note: its name, then its whole text.
@@ -55,7 +51,7 @@ private:
     }
 };
 
-void StatusPanelsTest::texts_data()
+void tst_StatusPanels::texts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -98,13 +94,13 @@ void StatusPanelsTest::texts_data()
                                << QStringLiteral("3,000 バイト中 先頭 2,048 バイトを表示");
 }
 
-void StatusPanelsTest::texts()
+void tst_StatusPanels::texts()
 {
     QFETCH(QString, text);
     QTEST(text, "expected");
 }
 
-void StatusPanelsTest::groupedCounts_data()
+void tst_StatusPanels::groupedCounts_data()
 {
     QTest::addColumn<qint64>("count");
     QTest::addColumn<QString>("grouped");
@@ -117,7 +113,7 @@ void StatusPanelsTest::groupedCounts_data()
     }
 }
 
-void StatusPanelsTest::groupedCounts()
+void tst_StatusPanels::groupedCounts()
 {
     QFETCH(qint64, count);
     QFETCH(QString, grouped);
@@ -125,7 +121,7 @@ void StatusPanelsTest::groupedCounts()
              QStringLiteral("受信 %1件 %1バイト").arg(grouped));
 }
 
-void StatusPanelsTest::tooltipShowsWhatIsCut_data()
+void tst_StatusPanels::tooltipShowsWhatIsCut_data()
 {
     QTest::addColumn<QString>("whole");
     QTest::addColumn<QString>("shortForm");
@@ -140,7 +136,7 @@ void StatusPanelsTest::tooltipShowsWhatIsCut_data()
         << exact << StatusTexts::ReceivedShort(43, 10000058) << exact;
 }
 
-void StatusPanelsTest::tooltipShowsWhatIsCut()
+void tst_StatusPanels::tooltipShowsWhatIsCut()
 {
     QFETCH(QString, whole);
     QFETCH(QString, shortForm);
@@ -155,7 +151,7 @@ void StatusPanelsTest::tooltipShowsWhatIsCut()
     QVERIFY((shortForm.isEmpty() ? whole : shortForm).startsWith(start));
 }
 
-void StatusPanelsTest::panelsFollowTheConnection()
+void tst_StatusPanels::panelsFollowTheConnection()
 {
     ListeningWindow window;
     QVERIFY(window.isValid());
@@ -226,29 +222,5 @@ void StatusPanelsTest::panelsFollowTheConnection()
     QCOMPARE(panel(form, "sbSent"), heard("sbSent", QStringLiteral("送信 0件 0バイト")));
 }
 
-void StatusPanelsTest::countsAgreeWithTheLog()
-{
-    ListeningWindow window;
-    QVERIFY(window.isValid());
-    QVERIFY(window.startListening());
-    constexpr qint64 total = 2 * 1024 * 1024;
-    EchoStream stream(9);
-    QVERIFY(stream.connectTo(window.port));
-    stream.setTarget(total);
-    QVERIFY(WaitUntil([&] { return stream.echoed() >= total || !stream.intact(); }, 60000));
-    QVERIFY(stream.intact());
-
-    const QStringList messages = window.folder.logMessages();
-    QCOMPARE(LoggedEchoBytes(messages), total);
-    const qint64 blocks = messages.filter(QStringLiteral("バイトのデータ受信")).size();
-    QTRY_COMPARE(panel(window.form, "sbReceived"),
-                 heard("sbReceived", StatusTexts::Received(blocks, total)));
-    QCOMPARE(panel(window.form, "sbSent"), heard("sbSent", StatusTexts::Sent(blocks, total)));
-    // The panel keeps the unit in view; the tooltip has the exact figure.
-    QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->text(),
-             StatusTexts::SentShort(blocks, total));
-    QCOMPARE(Ctl<StatusPanel>(window.form, "sbSent")->toolTip(), StatusTexts::Sent(blocks, total));
-}
-
-QTEST_MAIN(StatusPanelsTest)
+QTEST_MAIN(tst_StatusPanels)
 #include "tst_status_panels.moc"

@@ -1,8 +1,5 @@
 #include "lib/CustomReply.h"
-#include "lib/modFileIO.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(CustomReplyText::Fault)
@@ -15,11 +12,6 @@ class tst_CustomReply : public QObject
 private slots:
     void parse_data();
     void parse();
-    void setting_data();
-    void setting();
-
-private:
-    QTemporaryDir m_dir;
 };
 
 void tst_CustomReply::parse_data()
@@ -63,56 +55,6 @@ void tst_CustomReply::parse()
     QCOMPARE(parsed.position, qsizetype(position));
     // The kept form reads back as the same reply.
     QCOMPARE(ParseCustomReply(FormatCustomReply(bytes)).bytes, bytes);
-}
-
-void tst_CustomReply::setting_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QByteArray>("reply");
-
-    QTest::newRow("kept form") << QByteArray("CustomData=06") << QByteArray("\x06");
-    QTest::newRow("typed form, quoted, key in lower case")
-        << QByteArray("customdata = \"0d0A \"") << QByteArray("\x0D\x0A");
-    // Longer than the 255 bytes other values are cut to.
-    QTest::newRow("2048 bytes") << "CustomData=" + QByteArray("AB ").repeated(2048)
-                                << QByteArray(2048, '\xAB');
-    QTest::newRow("odd count: none") << QByteArray("CustomData=024") << QByteArray();
-    QTest::newRow("2049 bytes: none")
-        << "CustomData=" + QByteArray("AB").repeated(2049) << QByteArray();
-    QTest::newRow("empty: none") << QByteArray("CustomData=") << QByteArray();
-    QTest::newRow("missing key: none") << QByteArray("LogGenerations=10") << QByteArray();
-    QTest::newRow("no file: none") << QByteArray() << QByteArray();
-}
-
-void tst_CustomReply::setting()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(QByteArray, reply);
-
-    const QString ini = m_dir.filePath(QStringLiteral("setting.ini"));
-    QFile::remove(ini);
-    const QByteArray before = "; kept\r\n[Port]\r\nTcpPort=5000\r\n\r\n[Maintenance]\r\n" + line
-        + "\r\nLogMaxSize=3\r\n";
-    if (!line.isNull()) {
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-    }
-    QCOMPARE(ReadCustomReply(ini), reply);
-
-    // Written in its kept form, every other line as it was.
-    QVERIFY(WriteCustomReply(ini, "\x02\xab\x03"));
-    QCOMPARE(ReadCustomReply(ini), QByteArray("\x02\xAB\x03"));
-    QFile written(ini);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    const QByteArray after = written.readAll();
-    if (line.startsWith("CustomData") || line.startsWith("customdata"))
-        QCOMPARE(after, QByteArray(before).replace(line, "CustomData=02 AB 03"));
-    else
-        QVERIFY(after.contains("CustomData=02 AB 03\r\n"));
-    QVERIFY(WriteCustomReply(ini, {}));
-    QCOMPARE(ReadCustomReply(ini), QByteArray());
-    QCOMPARE(ReadIniString("Port", "TcpPort", ini), line.isNull() ? "" : "5000");
-    QVERIFY(!WriteCustomReply(m_dir.filePath(QStringLiteral("gone/setting.ini")), "\x06"));
 }
 
 QTEST_GUILESS_MAIN(tst_CustomReply)

@@ -1,6 +1,5 @@
 #include "lib/AppendFile.h"
 #include "lib/DataCapture.h"
-#include "lib/modFileIO.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
 #include "platform/RuntimeError.h"
@@ -63,8 +62,6 @@ class tst_DataCapture : public QObject
 private slots:
     void dumpLayout_data();
     void dumpLayout();
-    void setting_data();
-    void setting();
     void rotation_data();
     void rotation();
     void wholeOrNothing_data();
@@ -127,39 +124,6 @@ void tst_DataCapture::dumpLayout()
         QCOMPARE(lines.last(),
                  QStringLiteral("%1").arg(bytes.size(), 8, 16, QLatin1Char('0')).toUpper());
     }
-}
-
-void tst_DataCapture::setting_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<bool>("on");
-
-    QTest::newRow("1") << QByteArray("CaptureData=1") << true;
-    QTest::newRow("blanks, quotes, lower case") << QByteArray("capturedata = \"1\" ") << true;
-    QTest::newRow("0") << QByteArray("CaptureData=0") << false;
-    QTest::newRow("empty") << QByteArray("CaptureData=") << false;
-    QTest::newRow("text") << QByteArray("CaptureData=on") << false;
-    QTest::newRow("1.0 is not 1") << QByteArray("CaptureData=1.0") << false;
-    QTest::newRow("missing key") << QByteArray("LogGenerations=10") << false;
-    QTest::newRow("no file") << QByteArray() << false;
-}
-
-void tst_DataCapture::setting()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(bool, on);
-
-    const QString ini = m_dir.filePath(QStringLiteral("setting.ini"));
-    QFile::remove(ini);
-    QVERIFY(line.isNull()
-            || AppendWhole(ini, "[Port]\r\nTcpPort=5000\r\n[Maintenance]\r\n" + line));
-    QCOMPARE(ReadCaptureSetting(ini), on);
-
-    // The menu's write takes effect at once and keeps every other key.
-    QVERIFY(WriteCaptureSetting(ini, !on));
-    QCOMPARE(ReadCaptureSetting(ini), !on);
-    QCOMPARE(ReadIniString("Port", "TcpPort", ini), line.isNull() ? "" : "5000");
-    QVERIFY(!WriteCaptureSetting(m_dir.filePath(QStringLiteral("gone/setting.ini")), on));
 }
 
 void tst_DataCapture::rotation_data()

@@ -43,7 +43,7 @@ void verifyShows(const HexGridModel &model, const QByteArray &block)
 }
 } // namespace
 
-class HexGridModelTest : public QObject
+class tst_HexGridModel : public QObject
 {
     Q_OBJECT
 
@@ -60,14 +60,14 @@ private slots:
     void randomBlocksMatchOracle();
 };
 
-void HexGridModelTest::startsWithOneBlankLine()
+void tst_HexGridModel::startsWithOneBlankLine()
 {
     HexGridModel model;
     QCOMPARE(model.columnCount(), 16);
     verifyShows(model, {});
 }
 
-void HexGridModelTest::fill_data()
+void tst_HexGridModel::fill_data()
 {
     // Byte values are the byteText table's; these rows are the line and 2048-byte boundaries.
     QTest::addColumn<QByteArray>("block");
@@ -78,7 +78,7 @@ void HexGridModelTest::fill_data()
     QTest::newRow("3000 bytes, first 2048 shown") << counting(3000);
 }
 
-void HexGridModelTest::fill()
+void tst_HexGridModel::fill()
 {
     QFETCH(QByteArray, block);
     HexGridModel model;
@@ -87,14 +87,14 @@ void HexGridModelTest::fill()
     QCOMPARE(model.index(0, 0).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
 }
 
-void HexGridModelTest::byteText_data()
+void tst_HexGridModel::byteText_data()
 {
     QTest::addColumn<int>("value");
     for (int value = 0; value < 256; ++value)
         QTest::addRow("%d", value) << value;
 }
 
-void HexGridModelTest::byteText()
+void tst_HexGridModel::byteText()
 {
     QFETCH(int, value);
     const QString expected = hexOf(char(value));
@@ -105,7 +105,7 @@ void HexGridModelTest::byteText()
     QCOMPARE(model.index(0, 0).data().toString(), expected);
 }
 
-void HexGridModelTest::headers()
+void tst_HexGridModel::headers()
 {
     HexGridModel model;
     QSignalSpy headerSpy(&model, &QAbstractItemModel::headerDataChanged);
@@ -129,7 +129,7 @@ void HexGridModelTest::headers()
     QCOMPARE(model.headerData(128, Qt::Vertical), QVariant());
 }
 
-void HexGridModelTest::shorterBlockLeavesNoStaleByte()
+void tst_HexGridModel::shorterBlockLeavesNoStaleByte()
 {
     HexGridModel model;
     SetGridFromByteArray(model, QByteArray(3000, char(0xEE)));
@@ -150,7 +150,7 @@ void HexGridModelTest::shorterBlockLeavesNoStaleByte()
     QVERIFY(!model.bytes().contains(char(0xEE)));
 }
 
-void HexGridModelTest::sameBlockAgainNotifiesNothing()
+void tst_HexGridModel::sameBlockAgainNotifiesNothing()
 {
     HexGridModel model;
     SetGridFromByteArray(model, counting(100));
@@ -172,7 +172,7 @@ void HexGridModelTest::sameBlockAgainNotifiesNothing()
     QCOMPARE(changed.at(0).at(1).value<QModelIndex>(), model.index(2, 5));
 }
 
-void HexGridModelTest::modelTester()
+void tst_HexGridModel::modelTester()
 {
     HexGridModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -184,7 +184,7 @@ void HexGridModelTest::modelTester()
     }
 }
 
-void HexGridModelTest::randomBlocksMatchOracle()
+void tst_HexGridModel::randomBlocksMatchOracle()
 {
     HexGridModel model;
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -245,5 +245,5 @@ void HexGridModelTest::randomBlocksMatchOracle()
     QCOMPARE(layout.count(), 0);
 }
 
-QTEST_GUILESS_MAIN(HexGridModelTest)
+QTEST_GUILESS_MAIN(tst_HexGridModel)
 #include "tst_hexgridmodel.moc"

@@ -7,7 +7,7 @@
 #include <QTcpServer>
 #include <QtTest>
 
-class PortChecksTest : public QObject
+class tst_PortChecks : public QObject
 {
     Q_OBJECT
 
@@ -29,18 +29,18 @@ private:
     std::unique_ptr<ProgramFolderFixture> m_folder;
 };
 
-void PortChecksTest::init()
+void tst_PortChecks::init()
 {
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
 }
 
-void PortChecksTest::cleanup()
+void tst_PortChecks::cleanup()
 {
     m_folder.reset();
 }
 
-void PortChecksTest::checkPortNo_data()
+void tst_PortChecks::checkPortNo_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -62,7 +62,7 @@ void PortChecksTest::checkPortNo_data()
         << "1e10" << false << QStringList {"オーバーフローしました。(CheckPortNo)"};
 }
 
-void PortChecksTest::checkPortNo()
+void tst_PortChecks::checkPortNo()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
@@ -71,7 +71,7 @@ void PortChecksTest::checkPortNo()
     QCOMPARE(m_folder->logMessages(), logged);
 }
 
-void PortChecksTest::listenOnFreePortLeavesItFree()
+void tst_PortChecks::listenOnFreePortLeavesItFree()
 {
     const quint16 port = FreeLoopbackPort();
     SocketControl trial;
@@ -82,7 +82,7 @@ void PortChecksTest::listenOnFreePortLeavesItFree()
     QVERIFY(m_folder->logMessages().isEmpty());
 }
 
-void PortChecksTest::listenRefused_data()
+void tst_PortChecks::listenRefused_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("holdPort");
@@ -95,7 +95,7 @@ void PortChecksTest::listenRefused_data()
     QTest::newRow("empty, quietly") << "" << false << false;
 }
 
-void PortChecksTest::listenRefused()
+void tst_PortChecks::listenRefused()
 {
     QFETCH(QString, text);
     QFETCH(bool, holdPort);
@@ -117,7 +117,7 @@ void PortChecksTest::listenRefused()
     }
 }
 
-void PortChecksTest::failedTrialDoesNotSpoilTheNext()
+void tst_PortChecks::failedTrialDoesNotSpoilTheNext()
 {
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::Any, 0));
@@ -127,14 +127,14 @@ void PortChecksTest::failedTrialDoesNotSpoilTheNext()
     QVERIFY(CheckListenPort(trial, QString::number(FreeLoopbackPort())));
 }
 
-void PortChecksTest::portTakenOnEitherFamilyIsRefused_data()
+void tst_PortChecks::portTakenOnEitherFamilyIsRefused_data()
 {
     QTest::addColumn<QString>("address");
     QTest::newRow("IPv4 loopback") << "127.0.0.1";
     QTest::newRow("IPv6 loopback") << "::1";
 }
 
-void PortChecksTest::portTakenOnEitherFamilyIsRefused()
+void tst_PortChecks::portTakenOnEitherFamilyIsRefused()
 {
     QFETCH(QString, address);
     QTcpServer holder;
@@ -144,5 +144,5 @@ void PortChecksTest::portTakenOnEitherFamilyIsRefused()
     QVERIFY(!CheckListenPort(trial, QString::number(holder.serverPort())));
 }
 
-QTEST_GUILESS_MAIN(PortChecksTest)
+QTEST_GUILESS_MAIN(tst_PortChecks)
 #include "tst_portchecks.moc"

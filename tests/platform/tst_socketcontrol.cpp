@@ -191,7 +191,7 @@ QByteArray sendPastTheBacklogAndHalfClose(Peer &peer, EchoHarness &harness)
 
 // The socket controls on their own, with real loopback peers: half-closing, back-pressure,
 // resets, replaced and lingering peers, slow readers and the no-progress rule.
-class SocketControlTest : public QObject
+class tst_SocketControl : public QObject
 {
     Q_OBJECT
 
@@ -208,7 +208,7 @@ private slots:
     void lingeringPeersKeepTheirEchoUpToTheBound();
 };
 
-void SocketControlTest::localPortRange_data()
+void tst_SocketControl::localPortRange_data()
 {
     QTest::addColumn<qint32>("port");
     QTest::addColumn<bool>("accepted");
@@ -218,7 +218,7 @@ void SocketControlTest::localPortRange_data()
     QTest::newRow("above the range") << 65536 << false;
 }
 
-void SocketControlTest::localPortRange()
+void tst_SocketControl::localPortRange()
 {
     QFETCH(qint32, port);
     QFETCH(bool, accepted);
@@ -233,7 +233,7 @@ void SocketControlTest::localPortRange()
     QCOMPARE(socket.localPort(), accepted ? port : 0);
 }
 
-void SocketControlTest::localAddress_data()
+void tst_SocketControl::localAddress_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QStringList>("reached");
@@ -251,7 +251,7 @@ void SocketControlTest::localAddress_data()
     QTest::newRow("an address this machine lacks") << QStringLiteral("::2") << none << none;
 }
 
-void SocketControlTest::localAddress()
+void tst_SocketControl::localAddress()
 {
     QFETCH(QString, address);
     QFETCH(QStringList, reached);
@@ -281,7 +281,7 @@ void SocketControlTest::localAddress()
     QCOMPARE(requests.size(), reached.size());
 }
 
-void SocketControlTest::peerThatDoesNotReadIsNotReadEither()
+void tst_SocketControl::peerThatDoesNotReadIsNotReadEither()
 {
     EchoHarness harness;
     Peer peer(harness.port(), 64 * 1024);
@@ -292,7 +292,7 @@ void SocketControlTest::peerThatDoesNotReadIsNotReadEither()
     QVERIFY(!WaitUntil([&] { return peer.allSent(); }, 200));
     // The tool keeps no more than its backlog and one block, however much waits.
     const qint64 backlog = harness.connection->bytesToSend();
-    QVERIFY2(backlog <= SocketControl::maxSendBacklog + PeerConnection::readChunk,
+    QVERIFY2(backlog <= SocketControl::maxSendBacklog + PeerConnection::maxHeldBytes,
              qPrintable(QString::number(backlog)));
 
     peer.setReading(true);
@@ -300,7 +300,7 @@ void SocketControlTest::peerThatDoesNotReadIsNotReadEither()
     QVERIFY(peer.received == sent);
 }
 
-void SocketControlTest::halfClosingPeerGetsEveryEchoByteAfterTheBacklog()
+void tst_SocketControl::halfClosingPeerGetsEveryEchoByteAfterTheBacklog()
 {
     // As `nc -N` does: send everything, say so, then read until the end. The end arrives while
     // the backlog is full and bytes still wait behind it.
@@ -318,7 +318,7 @@ void SocketControlTest::halfClosingPeerGetsEveryEchoByteAfterTheBacklog()
     QCOMPARE(harness.drops, 0);
 }
 
-void SocketControlTest::halfClosedPeerThatNeverReadsIsEndedWithEverythingAccounted()
+void tst_SocketControl::halfClosedPeerThatNeverReadsIsEndedWithEverythingAccounted()
 {
     const StallTime stall(1000);
     EchoHarness harness;
@@ -337,7 +337,7 @@ void SocketControlTest::halfClosedPeerThatNeverReadsIsEndedWithEverythingAccount
     QCOMPARE(peer.received.size() + harness.droppedBytes, total);
 }
 
-void SocketControlTest::slowReaderIsNeverCut()
+void tst_SocketControl::slowReaderIsNeverCut()
 {
     // A reader far slower than the no-progress time per window's worth still progresses, and
     // every byte reaches it, however long the whole takes.
@@ -357,7 +357,7 @@ void SocketControlTest::slowReaderIsNeverCut()
     QCOMPARE(harness.drops, 0);
 }
 
-void SocketControlTest::resetWhileClosingEndsAtOnce()
+void tst_SocketControl::resetWhileClosingEndsAtOnce()
 {
     // Under the users' no-progress time, a reset is still noticed at once.
     EchoHarness harness;
@@ -373,7 +373,7 @@ void SocketControlTest::resetWhileClosingEndsAtOnce()
     QVERIFY(harness.droppedBytes > 0 && harness.droppedBytes <= 1024 * 1024);
 }
 
-void SocketControlTest::lingeringPeersKeepTheirEchoUpToTheBound()
+void tst_SocketControl::lingeringPeersKeepTheirEchoUpToTheBound()
 {
     // Each peer sends, reads nothing and is replaced by the next; the first had finished
     // sending, the last is replaced by a probe that connects and closes. Newer peers cut none of
@@ -413,5 +413,5 @@ void SocketControlTest::lingeringPeersKeepTheirEchoUpToTheBound()
     QCOMPARE(harness.drops, 1);
 }
 
-QTEST_GUILESS_MAIN(SocketControlTest)
+QTEST_GUILESS_MAIN(tst_SocketControl)
 #include "tst_socketcontrol.moc"

@@ -39,7 +39,7 @@ QString serviceValue(const QString &unit, const QString &key)
 } // namespace
 
 // The option parser on its own; the real executable's answers are the headless test's.
-class CommandLineTest : public QObject
+class tst_CommandLine : public QObject
 {
     Q_OBJECT
 
@@ -55,7 +55,7 @@ private slots:
     void serviceUnitRunsTheTerminalMode();
 };
 
-void CommandLineTest::accepted_data()
+void tst_CommandLine::accepted_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("options");
@@ -83,7 +83,7 @@ void CommandLineTest::accepted_data()
         << QStringList {"--headless", "--port", "1", "--port", "2"} << "headless port=2";
 }
 
-void CommandLineTest::accepted()
+void tst_CommandLine::accepted()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, options);
@@ -92,7 +92,7 @@ void CommandLineTest::accepted()
     QCOMPARE(describe(commandLine.options), options);
 }
 
-void CommandLineTest::refused_data()
+void tst_CommandLine::refused_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
@@ -130,7 +130,7 @@ void CommandLineTest::refused_data()
     }
 }
 
-void CommandLineTest::refused()
+void tst_CommandLine::refused()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
@@ -139,7 +139,7 @@ void CommandLineTest::refused()
     QCOMPARE(commandLine.text, QStringLiteral("parvel: ") + reason);
 }
 
-void CommandLineTest::helpAndVersion_data()
+void tst_CommandLine::helpAndVersion_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("help"); // else the version
@@ -151,7 +151,7 @@ void CommandLineTest::helpAndVersion_data()
     QTest::newRow("-v") << QStringList {"-v"} << false << "Parvel 1.";
 }
 
-void CommandLineTest::helpAndVersion()
+void tst_CommandLine::helpAndVersion()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, help);
@@ -163,7 +163,7 @@ void CommandLineTest::helpAndVersion()
     QVERIFY(commandLine.text.endsWith(QLatin1Char('\n')));
 }
 
-void CommandLineTest::windowlessArguments_data()
+void tst_CommandLine::windowlessArguments_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("windowless");
@@ -176,14 +176,14 @@ void CommandLineTest::windowlessArguments_data()
     QTest::newRow("after the end of options") << QStringList {"--", "--headless"} << false;
 }
 
-void CommandLineTest::windowlessArguments()
+void tst_CommandLine::windowlessArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, windowless);
     QCOMPARE(RunsWithoutWindow(QStringList {QStringLiteral("parvel")} + arguments), windowless);
 }
 
-void CommandLineTest::serviceUnitRunsTheTerminalMode()
+void tst_CommandLine::serviceUnitRunsTheTerminalMode()
 {
     QFile file(QStringLiteral(PARVEL_SOURCE_DIR "/docs/parvel.service"));
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -204,5 +204,5 @@ void CommandLineTest::serviceUnitRunsTheTerminalMode()
                            QString::number(ExitStatus::alreadyRunning)}));
 }
 
-QTEST_GUILESS_MAIN(CommandLineTest)
+QTEST_GUILESS_MAIN(tst_CommandLine)
 #include "tst_commandline.moc"

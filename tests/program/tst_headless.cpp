@@ -19,7 +19,7 @@ QProcessEnvironment displayless()
 } // namespace
 
 // The real executable without a display, as a test rig, a CI job or a service starts it.
-class HeadlessTest : public QObject
+class tst_Headless : public QObject
 {
     Q_OBJECT
 
@@ -39,7 +39,7 @@ private:
     QString m_executable;
 };
 
-void HeadlessTest::init()
+void tst_Headless::init()
 {
     if (qEnvironmentVariableIsEmpty("PARVEL_EXECUTABLE"))
         QSKIP("PARVEL_EXECUTABLE names the executable under test");
@@ -49,12 +49,12 @@ void HeadlessTest::init()
     QVERIFY(!m_executable.isEmpty());
 }
 
-void HeadlessTest::cleanup()
+void tst_Headless::cleanup()
 {
     m_dir.reset();
 }
 
-bool HeadlessTest::run(QProcess &process, const QStringList &arguments,
+bool tst_Headless::run(QProcess &process, const QStringList &arguments,
                        const QProcessEnvironment &environment)
 {
     process.setProcessEnvironment(environment);
@@ -63,7 +63,7 @@ bool HeadlessTest::run(QProcess &process, const QStringList &arguments,
     return process.waitForFinished(20000);
 }
 
-void HeadlessTest::answersWithoutStarting_data()
+void tst_Headless::answersWithoutStarting_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("window"); // run where a (virtual) display exists
@@ -88,7 +88,7 @@ void HeadlessTest::answersWithoutStarting_data()
         << "parvel: --quiet は --headless と共に指定してください。\n";
 }
 
-void HeadlessTest::answersWithoutStarting()
+void tst_Headless::answersWithoutStarting()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, window);
@@ -112,5 +112,5 @@ void HeadlessTest::answersWithoutStarting()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
 }
 
-QTEST_GUILESS_MAIN(HeadlessTest)
+QTEST_GUILESS_MAIN(tst_Headless)
 #include "tst_headless.moc"

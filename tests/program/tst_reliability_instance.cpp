@@ -33,7 +33,7 @@ QByteArray readFile(const QString &path)
 // first instance of the copied executable, which holds the instance lock. The second start of
 // that executable then meets the real lock, while its start-up work (folders, Temp, log line)
 // runs beside a window under load.
-class ReliabilityInstanceTest : public QObject
+class tst_ReliabilityInstance : public QObject
 {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ private:
     QProcess m_first;
 };
 
-void ReliabilityInstanceTest::init()
+void tst_ReliabilityInstance::init()
 {
     if (qEnvironmentVariableIsEmpty("PARVEL_EXECUTABLE"))
         QSKIP("PARVEL_EXECUTABLE names the executable under test");
@@ -59,7 +59,7 @@ void ReliabilityInstanceTest::init()
     QVERIFY(!m_executable.isEmpty());
 }
 
-void ReliabilityInstanceTest::cleanup()
+void tst_ReliabilityInstance::cleanup()
 {
     if (m_first.state() != QProcess::NotRunning) {
         m_first.kill();
@@ -68,7 +68,7 @@ void ReliabilityInstanceTest::cleanup()
     m_window.reset();
 }
 
-void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
+void tst_ReliabilityInstance::secondStartLeavesTheFirstUntouched()
 {
     const ProgramFolderFixture &folder = m_window->folder;
     const QByteArray settings = folder.readSettings();
@@ -137,5 +137,5 @@ void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
     QVERIFY(readFile(folder.logFile()).endsWith("\r\n"));
 }
 
-QTEST_MAIN(ReliabilityInstanceTest)
+QTEST_MAIN(tst_ReliabilityInstance)
 #include "tst_reliability_instance.moc"

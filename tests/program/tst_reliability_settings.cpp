@@ -32,7 +32,7 @@ QByteArray settingsWithPort(const QByteArray &port)
 
 // The settings file is replaced as a whole: a writer killed at any moment leaves the old or the
 // new content, never a mixture or a cut.
-class ReliabilitySettingsTest : public QObject
+class tst_ReliabilitySettings : public QObject
 {
     Q_OBJECT
 
@@ -40,7 +40,7 @@ private slots:
     void killedWriterLeavesOldOrNewContent();
 };
 
-void ReliabilitySettingsTest::killedWriterLeavesOldOrNewContent()
+void tst_ReliabilitySettings::killedWriterLeavesOldOrNewContent()
 {
     const QString writer = qEnvironmentVariable("PARVEL_INI_WRITER");
     if (writer.isEmpty())
@@ -111,5 +111,5 @@ void ReliabilitySettingsTest::killedWriterLeavesOldOrNewContent()
     }
 }
 
-QTEST_GUILESS_MAIN(ReliabilitySettingsTest)
+QTEST_GUILESS_MAIN(tst_ReliabilitySettings)
 #include "tst_reliability_settings.moc"

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 // Start-up of the real executable, copied into a fresh program folder.
-class StartupTest : public QObject
+class tst_Startup : public QObject
 {
     Q_OBJECT
 
@@ -37,7 +37,7 @@ private:
     QString m_executable;
 };
 
-void StartupTest::init()
+void tst_Startup::init()
 {
     if (qEnvironmentVariableIsEmpty("PARVEL_EXECUTABLE"))
         QSKIP("PARVEL_EXECUTABLE names the executable under test");
@@ -47,19 +47,19 @@ void StartupTest::init()
     QVERIFY(!m_executable.isEmpty());
 }
 
-void StartupTest::cleanup()
+void tst_Startup::cleanup()
 {
     m_dir.reset();
 }
 
-void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently_data()
+void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently_data()
 {
     QTest::addColumn<bool>("replacedByRename");
     QTest::newRow("the same executable again") << false;
     QTest::newRow("the executable replaced by a rename, as an update does") << true;
 }
 
-void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
+void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently()
 {
     QFETCH(bool, replacedByRename);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
@@ -107,7 +107,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QVERIFY(first.waitForFinished(10000));
 }
 
-void StartupTest::oversizedLogIsRotatedAtStart()
+void tst_Startup::oversizedLogIsRotatedAtStart()
 {
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
@@ -133,14 +133,14 @@ void StartupTest::oversizedLogIsRotatedAtStart()
     QVERIFY(process.waitForFinished(10000));
 }
 
-void StartupTest::secondStartWithAnUnwritableLog_data()
+void tst_Startup::secondStartWithAnUnwritableLog_data()
 {
     QTest::addColumn<bool>("fifo");
     QTest::newRow("a FIFO without a reader at the log path") << true;
     QTest::newRow("the log at the file size limit") << false;
 }
 
-void StartupTest::secondStartWithAnUnwritableLog()
+void tst_Startup::secondStartWithAnUnwritableLog()
 {
     QFETCH(bool, fifo);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
@@ -183,5 +183,5 @@ void StartupTest::secondStartWithAnUnwritableLog()
     }
 }
 
-QTEST_GUILESS_MAIN(StartupTest)
+QTEST_GUILESS_MAIN(tst_Startup)
 #include "tst_startup.moc"

@@ -18,7 +18,7 @@
 using namespace ExpectedText;
 
 // Which window start-up opens, with the message boxes recorded.
-class StartupChoiceTest : public QObject
+class tst_StartupChoice : public QObject
 {
     Q_OBJECT
 
@@ -36,14 +36,14 @@ private:
     std::unique_ptr<MessageBoxRecorder> m_boxes;
 };
 
-void StartupChoiceTest::init()
+void tst_StartupChoice::init()
 {
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
     m_boxes = std::make_unique<MessageBoxRecorder>();
 }
 
-void StartupChoiceTest::cleanup()
+void tst_StartupChoice::cleanup()
 {
     UnloadComSettingForm();
     UnloadMainForm();
@@ -52,7 +52,7 @@ void StartupChoiceTest::cleanup()
     m_folder.reset();
 }
 
-void StartupChoiceTest::firstWindow_data()
+void tst_StartupChoice::firstWindow_data()
 {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QByteArray>("bindAddress"); // in the settings file
@@ -81,7 +81,7 @@ void StartupChoiceTest::firstWindow_data()
         << "free" << QByteArray("localhost") << QStringList({portUnusable}) << false << noOption;
 }
 
-void StartupChoiceTest::firstWindow()
+void tst_StartupChoice::firstWindow()
 {
     QFETCH(QString, scenario);
     QFETCH(QByteArray, bindAddress);
@@ -116,7 +116,7 @@ void StartupChoiceTest::firstWindow()
         QVERIFY(ComSettingFormExists());
 }
 
-void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
+void tst_StartupChoice::dialogFirstThenApplyOpensTheMainWindow()
 {
     Main();
     QVERIFY(ComSettingFormExists() && ComSettingForm().isVisible());
@@ -135,7 +135,7 @@ void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
     QCOMPARE(MainForm().RcvPort(), 0);
 }
 
-void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()
+void tst_StartupChoice::dialogFirstClosedByItsCloseBoxEndsTheProgram()
 {
     m_folder->writeSettings(SettingsFileText("abc"));
     Main();
@@ -146,5 +146,5 @@ void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()
     QVERIFY(!(MainFormExists() && MainForm().isVisible()));
 }
 
-QTEST_MAIN(StartupChoiceTest)
+QTEST_MAIN(tst_StartupChoice)
 #include "tst_startup_choice.moc"

@@ -1,0 +1,126 @@
+#include "lib/CaptureFormat.h"
+
+#include "lib/ByteText.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// The layout of one dump line: the offset, two blanks, 16 bytes in two groups of eight, the bar
+// of the text column at column 60 (short lines are padded up to it), CR LF.
+constexpr int bytesPerLine = 16;
+constexpr int offsetDigits = 8;
+constexpr int barColumn = 60;
+constexpr int fullLineLength = barColumn + 1 + bytesPerLine + 1 + 2;
+constexpr int offsetLineLength = offsetDigits + 2;
+
+// Per byte value its hex digits followed by two blanks, so that copying four characters per byte
+// from left to right leaves the blanks between the bytes and groups in place; and its character
+// in the text column.
+struct ByteTables
+{
+    std::array<std::array<char, 4>, 256> hex {};
+    std::array<char, 256> text {};
+};
+
+constexpr ByteTables MakeByteTables()
+{
+    ByteTables tables;
+    for (int value = 0; value < 256; ++value) {
+        const std::array<char, 2> digits = HexDigits(quint8(value));
+        tables.hex[value] = {digits[0], digits[1], ' ', ' '};
+        tables.text[value] = IsPrintableByte(quint8(value)) ? char(value) : '.';
+    }
+    return tables;
+}
+
+constexpr ByteTables byteTables = MakeByteTables();
+
+// A block from one socket read stays far below 4 GiB, so eight digits always hold its offsets.
+void WriteOffset(char *out, quint32 offset)
+{
+    for (int pair = offsetDigits / 2 - 1; pair >= 0; --pair, offset >>= 8)
+        std::memcpy(out + 2 * pair, byteTables.hex[offset & 0xFF].data(), 2);
+}
+
+char *WriteHexGroup(char *out, const uchar *bytes, int count)
+{
+    for (int index = 0; index < count; ++index, out += 3)
+        std::memcpy(out, byteTables.hex[bytes[index]].data(), 4);
+    return out + 1;
+}
+
+char *WriteDumpLine(char *out, quint32 offset, const uchar *bytes, int count)
+{
+    WriteOffset(out, offset);
+    std::memcpy(out + offsetDigits, "  ", 2);
+    char *hex = WriteHexGroup(out + offsetDigits + 2, bytes, qMin(count, 8));
+    if (count > 8)
+        hex = WriteHexGroup(hex, bytes + 8, count - 8);
+    char *text = out + barColumn;
+    if (hex < text)
+        std::memset(hex, ' ', size_t(text - hex));
+    *text++ = '|';
+    for (int index = 0; index < count; ++index)
+        *text++ = byteTables.text[bytes[index]];
+    std::memcpy(text, "|\r\n", 3);
+    return text + 3;
+}
+
+} // namespace
+
+qsizetype CaptureDumpLength(qsizetype size)
+{
+    const qsizetype fullLines = size / bytesPerLine;
+    const int rest = int(size % bytesPerLine);
+    return fullLines * fullLineLength + (rest > 0 ? fullLineLength - bytesPerLine + rest : 0)
+        + (size > 0 ? offsetLineLength : 0);
+}
+
+char *WriteCaptureDump(char *out, const QByteArray &bytes)
+{
+    const qsizetype size = bytes.size();
+    const qsizetype fullLines = size / bytesPerLine;
+    const int rest = int(size % bytesPerLine);
+    const auto *in = reinterpret_cast<const uchar *>(bytes.constData());
+    for (qsizetype line = 0; line < fullLines; ++line)
+        out = WriteDumpLine(out, quint32(line * bytesPerLine), in + line * bytesPerLine,
+                            bytesPerLine);
+    if (rest > 0)
+        out = WriteDumpLine(out, quint32(fullLines * bytesPerLine), in + fullLines * bytesPerLine,
+                            rest);
+    if (size > 0) {
+        WriteOffset(out, quint32(size));
+        std::memcpy(out + offsetDigits, "\r\n", 2);
+        out += offsetLineLength;
+    }
+    return out;
+}
+
+QByteArray CaptureHeader(const QByteArray &timestamp, CaptureDirection direction, qsizetype size,
+                         const QString &peer)
+{
+    const QString rest = (direction == CaptureDirection::Received ? QStringLiteral(" 受信 ")
+                                                                  : QStringLiteral(" 送信 "))
+        + QString::number(size) + QStringLiteral("バイト ") + peer + QLatin1String("\r\n");
+    return timestamp + rest.toUtf8();
+}
+
+QByteArray FormatCaptureBlock(const QString &timestamp, CaptureDirection direction,
+                              const QByteArray &bytes, const QString &peer)
+{
+    const QByteArray header = CaptureHeader(timestamp.toUtf8(), direction, bytes.size(), peer);
+    QByteArray text(header.size() + CaptureDumpLength(bytes.size()), Qt::Uninitialized);
+    std::memcpy(text.data(), header.constData(), size_t(header.size()));
+    WriteCaptureDump(text.data() + header.size(), bytes);
+    return text;
+}
+
+QString FormatPeer(const QString &address, quint16 port)
+{
+    const QString host = address.contains(QLatin1Char(':'))
+        ? QLatin1Char('[') + address + QLatin1Char(']')
+        : address;
+    return host + QLatin1Char(':') + QString::number(port);
+}
