@@ -77,6 +77,8 @@ private:
 void RulesDialogTest::editsAreKeptInOrder()
 {
     Run run(twoRules);
+    QCOMPARE(run.dialog.windowTitle(), QStringLiteral("応答ルール設定"));
+    QCOMPARE(run.dialog.minimumSize(), run.dialog.maximumSize());
     auto *table = run.ctl<QTableWidget>("grdRules");
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("先頭一致"));
