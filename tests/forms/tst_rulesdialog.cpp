@@ -1,5 +1,6 @@
 #include "support/Controls.h"
 #include "support/ListeningWindow.h"
+#include "support/LoopbackClient.h"
 #include "support/MessageBoxRecorder.h"
 
 #include "forms/frmMain.h"
@@ -237,6 +238,18 @@ void RulesDialogTest::menuWritesTheRulesFile()
     QVERIFY2(written.endsWith("\non starts 02 30 -> 06 [1]\n") && !written.contains("bad line"),
              written.constData());
     QVERIFY(window.boxes.boxes.isEmpty());
+
+    // Put to use at once: the window names the rule that answered under the send grid.
+    QVERIFY(window.startListening());
+    LoopbackClient client;
+    QVERIFY(client.connectTo(window.port));
+    client.send("\x02\x30\x41");
+    QVERIFY(client.waitForReceived(2));
+    QCOMPARE(client.received, QByteArray("\x06\x30"));
+    QTRY_COMPARE(Ctl<QLabel>(window.form, "lblSendShown")->text(),
+                 QStringLiteral("ルール 1 で応答"));
+    QCOMPARE(window.folder.logMessages(),
+             QStringList({"3バイトのデータ受信", "2バイトの応答送信"}));
 }
 
 void RulesDialogTest::failedWriteKeepsTheDialogOpen()
@@ -274,6 +287,14 @@ void RulesDialogTest::loneByteSwitchIsStored()
     const QByteArray settings = window.folder.readSettings();
     option->trigger();
     QCOMPARE(window.folder.readSettings(), settings + "ReceiveLoneByte=1\r\n");
+    // A lone byte is answered at once now.
+    QVERIFY(window.startListening());
+    LoopbackClient client;
+    QVERIFY(client.connectTo(window.port));
+    client.send("\x05");
+    QVERIFY(client.waitForReceived(1));
+    QCOMPARE(window.folder.logMessages(),
+             QStringList({"1バイトのデータ受信", "1バイトの応答送信"}));
     option->trigger();
     QCOMPARE(window.folder.readSettings(), settings + "ReceiveLoneByte=0\r\n");
     QVERIFY(!option->isChecked());
