@@ -41,6 +41,7 @@ private slots:
     void testLine_data();
     void testLine();
     void cancelKeepsNothing();
+    void startUpReadsTheRulesFile();
     void menuWritesTheRulesFile();
     void failedWriteKeepsTheDialogOpen();
     void loneByteSwitchIsStored();
@@ -203,6 +204,29 @@ void RulesDialogTest::cancelKeepsNothing()
     run.press("cmdCancel");
     QCOMPARE(run.dialog.result(), int(QDialog::Rejected));
     QVERIFY(run.kept.isEmpty());
+}
+
+void RulesDialogTest::startUpReadsTheRulesFile()
+{
+    ListeningWindow window;
+    {
+        QFile rules(RulesFilePath(window));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write("# status\r\non equals 05 06 -> 15\r\non equals 0G -> 15\r\n");
+    }
+    // As start-up reads the settings: the rules come with them, a bad line logged once.
+    window.form.ReadSetting(window.folder.settingsFile());
+    const QString skipped = QStringLiteral("応答ルールファイルの3行目を読み飛ばしました。"
+                                           "受信パターンの2文字目「G」は16進数ではありません。");
+    QCOMPARE(window.folder.logMessages(), QStringList {skipped});
+    QVERIFY(window.startListening());
+    LoopbackClient client;
+    QVERIFY(client.connectTo(window.port));
+    client.send("\x05\x06");
+    QVERIFY(client.waitForReceived(1));
+    QCOMPARE(client.received, QByteArray("\x15"));
+    QCOMPARE(window.folder.logMessages(),
+             QStringList({skipped, "2バイトのデータ受信", "1バイトの応答送信"}));
 }
 
 void RulesDialogTest::menuWritesTheRulesFile()
