@@ -53,6 +53,7 @@ SettingsReadFault ReadReceiverSettings(const QString &iniFile, ReceiverSettings 
         fault.description = error.description();
     }
     settings.capture = ReadCaptureSetting(iniFile);
+    settings.receiveLoneByte = ReadOnOffSetting(iniFile, SettingKeys::receiveLoneByte);
     settings.customReply = ReadCustomReply(iniFile);
     return fault;
 }
