@@ -1,4 +1,5 @@
 #include "app/modTcpRecv.h"
+#include "forms/ui/QtTranslation.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/parvel.png")));
     // Ties the windows to the parvel.desktop launcher, whose icon the desktop then shows.
     QGuiApplication::setDesktopFileName(QStringLiteral("parvel"));
+    LoadQtTranslation();
     Main();
     // Without a window (second instance, failed start-up) there is nothing left to run.
     const QWidgetList windows = QApplication::topLevelWidgets();

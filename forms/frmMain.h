@@ -1,11 +1,13 @@
 #pragma once
 
+#include "lib/ExchangeHistory.h"
 #include "lib/ReceivePath.h"
 
 #include <QMainWindow>
 #include <vector>
 
 class FrameThrottle;
+class frmHistory;
 class HexGrid;
 class Lamp;
 class QAction;
@@ -33,6 +35,7 @@ class StatusPanel;
 //   frmMain_ComSetting.cpp   設定 → 通信 (ComSetting_Click)
 //   frmMain_CustomData.cpp   設定 → 応答データ (CustomData_Click, ApplyCustomReply)
 //   frmMain_Capture.cpp      設定 → データ記録 and ログフォルダを開く
+//   frmMain_History.cpp      設定 → 通信履歴... (History_Click)
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -63,6 +66,7 @@ private slots:
     void CustomData_Click();
     void CaptureData_Click(bool checked);
     void OpenLogFolder_Click();
+    void History_Click();
     void wscRecv_ConnectionRequest(int index, qintptr requestId);
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
     void wscRecv_Close(int index);
@@ -84,6 +88,8 @@ private:
     // Saves the reply the custom option answers with (empty: none) and puts it to use at once;
     // false, with a box and a log line, when the settings file could not be written.
     bool ApplyCustomReply(const QByteArray &reply);
+    // カスタム can be chosen only when there is a reply to answer with.
+    void ShowCustomAvailable();
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
@@ -98,6 +104,7 @@ private:
     QAction *CustomData = nullptr;
     QAction *CaptureData = nullptr;
     QAction *OpenLogFolder = nullptr;
+    QAction *History = nullptr;
     QLabel *lblRcvData = nullptr;
     Lamp *shpRecvLed = nullptr;
     QLabel *lblNowDateTimeForRecv = nullptr;
@@ -123,6 +130,7 @@ private:
     StatusPanel *sbConnection = nullptr;
     StatusPanel *sbReceived = nullptr;
     StatusPanel *sbSent = nullptr;
+    QLabel *sbCapture = nullptr;
     QLabel *lblRecvShown = nullptr;
     QLabel *lblSendShown = nullptr;
     QTimer *tmrNowDateTime = nullptr;
@@ -136,6 +144,9 @@ private:
     quint64 m_shownSerial = 0;
     quint64 m_shownSentSerial = 0;
     FrameThrottle *m_display = nullptr;
+    // Every exchange since listening started, bounded; the history window shows it.
+    ExchangeHistory m_history;
+    frmHistory *m_historyWindow = nullptr;
 
     bool m_loaded = false;
 };

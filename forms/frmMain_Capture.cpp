@@ -22,6 +22,7 @@ void frmMain::CaptureData_Click(bool checked)
         }
         m_captureData = checked;
     });
+    RefreshStatus();
 }
 
 void frmMain::OpenLogFolder_Click()

@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 
 #include "forms/StatusTexts.h"
+#include "forms/frmHistory.h"
 #include "forms/ui/StatusPanel.h"
 #include "platform/SocketControl.h"
 
@@ -29,6 +30,7 @@ void showNote(QLabel &note, qint64 blockBytes)
 
 void frmMain::RefreshStatus()
 {
+    sbCapture->setVisible(m_captureData);
     // While stopped, the port the next start will try.
     const quint16 listening = wscRecv[0]->listeningPort();
     const quint16 next = lngRcvPort > 0 && lngRcvPort <= 65535 ? quint16(lngRcvPort) : 0;
@@ -47,6 +49,8 @@ void frmMain::RefreshStatus()
 void frmMain::RefreshDisplay()
 {
     RefreshStatus();
+    if (m_historyWindow && m_historyWindow->isVisible())
+        m_historyWindow->catchUp();
     if (m_record.serial == m_shownSerial)
         return;
     m_shownSerial = m_record.serial;

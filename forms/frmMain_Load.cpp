@@ -25,8 +25,7 @@ void frmMain::Form_Load()
         CtrlLed(*shpRecvLed, 0);
         RefreshStatus();
         CaptureData->setChecked(m_captureData);
-        // The custom option can be chosen only when there is a reply to answer with.
-        optCustom->setEnabled(!m_customReply.isEmpty());
+        ShowCustomAvailable();
         if (intResSetting == 0)
             optNothing->setChecked(true);
         else if (intResSetting == 1)

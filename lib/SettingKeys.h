@@ -12,4 +12,5 @@ inline const QString logMaxSize = QStringLiteral("LogMaxSize");
 inline const QString logGenerations = QStringLiteral("LogGenerations");
 inline const QString captureData = QStringLiteral("CaptureData");
 inline const QString customData = QStringLiteral("CustomData");
+inline const QString historyWindowSize = QStringLiteral("HistoryWindowSize");
 } // namespace SettingKeys
