@@ -2,6 +2,7 @@
 
 #include "lib/ExchangeHistory.h"
 #include "lib/ReceivePath.h"
+#include "lib/ResponseRules.h"
 
 #include <QMainWindow>
 #include <vector>
@@ -35,6 +36,7 @@ class StatusPanel;
 //   frmMain_ComSetting.cpp   設定 → 通信 (ComSetting_Click)
 //   frmMain_CustomData.cpp   設定 → 応答データ (CustomData_Click, ApplyCustomReply)
 //   frmMain_Capture.cpp      設定 → データ記録 and ログフォルダを開く
+//   frmMain_Rules.cpp        設定 → 応答ルール and 1バイトのデータも受信する
 //   frmMain_History.cpp      設定 → 通信履歴... (History_Click)
 class frmMain : public QMainWindow
 {
@@ -65,6 +67,8 @@ private slots:
     void ComSetting_Click();
     void CustomData_Click();
     void CaptureData_Click(bool checked);
+    void ResponseRules_Click();
+    void ReceiveLoneByte_Click(bool checked);
     void OpenLogFolder_Click();
     void History_Click();
     void wscRecv_ConnectionRequest(int index, qintptr requestId);
@@ -88,6 +92,9 @@ private:
     // Saves the reply the custom option answers with (empty: none) and puts it to use at once;
     // false, with a box and a log line, when the settings file could not be written.
     bool ApplyCustomReply(const QByteArray &reply);
+    // Saves the rules the dialog checked; false, with a box and a log line, when the rules file
+    // could not be written.
+    bool ApplyResponseRules(const QList<ResponseRule> &rules);
     // カスタム can be chosen only when there is a reply to answer with.
     void ShowCustomAvailable();
 
@@ -102,7 +109,9 @@ private:
     QMenu *Admin = nullptr;
     QAction *ComSetting = nullptr;
     QAction *CustomData = nullptr;
+    QAction *ResponseRules = nullptr;
     QAction *CaptureData = nullptr;
+    QAction *ReceiveLoneByte = nullptr;
     QAction *OpenLogFolder = nullptr;
     QAction *History = nullptr;
     QLabel *lblRcvData = nullptr;

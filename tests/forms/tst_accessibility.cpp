@@ -7,6 +7,7 @@
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/frmTcpRcvCustomData.h"
+#include "forms/frmTcpRcvRules.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/QtTranslation.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QtTest>
 
 namespace {
@@ -152,12 +154,14 @@ void AccessibilityTest::noNamelessControl()
     MainForm().Show();
     ComSettingForm().Load();
     frmTcpRcvCustomData replyDialog({}, {});
+    frmTcpRcvRules rulesDialog({{true, RuleKind::Starts, "02", "06"}}, {});
     ExchangeHistory history;
     frmHistory historyWindow(history, {}, nullptr);
     historyWindow.show();
     for (QWidget *window :
          {static_cast<QWidget *>(&MainForm()), static_cast<QWidget *>(&ComSettingForm()),
-          static_cast<QWidget *>(&replyDialog), static_cast<QWidget *>(&historyWindow)}) {
+          static_cast<QWidget *>(&replyDialog), static_cast<QWidget *>(&rulesDialog),
+          static_cast<QWidget *>(&historyWindow)}) {
         const QStringList missing = controlsWithoutName(window);
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(", "))));
     }
@@ -173,8 +177,12 @@ void AccessibilityTest::menuItemsAreNamed()
     QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("設定"));
     QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(Ctl<QMenu>(form, "Admin"));
     QVERIFY(menu);
-    const QStringList items {QStringLiteral("通信"), QStringLiteral("応答データ..."),
-                             QStringLiteral("データ記録"), QStringLiteral("ログフォルダを開く"),
+    const QStringList items {QStringLiteral("通信"),
+                             QStringLiteral("応答データ..."),
+                             QStringLiteral("応答ルール..."),
+                             QStringLiteral("データ記録"),
+                             QStringLiteral("1バイトのデータも受信する"),
+                             QStringLiteral("ログフォルダを開く"),
                              QStringLiteral("通信履歴...")};
     QCOMPARE(menu->childCount(), items.size());
     for (int item = 0; item < items.size(); ++item)
