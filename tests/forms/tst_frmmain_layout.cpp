@@ -1,6 +1,8 @@
 #include "support/Controls.h"
+#include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
@@ -396,7 +398,9 @@ void FrmMainLayoutTest::focusAndTabOrder()
     QTest::keyClick(received, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 AB"));
 
-    // Return, and the keypad's Enter, press the focused button.
+    // Return, and the keypad's Enter, press the focused button (a port that can listen).
+    m_folder->writeSettings(SettingsFileText(FreeLoopbackPort()));
+    m_form->ReadSetting(m_folder->settingsFile());
     start->setFocus();
     QTest::keyClick(start, Qt::Key_Return);
     QCOMPARE(start->text(), QStringLiteral("受信停止"));

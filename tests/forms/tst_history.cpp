@@ -1,7 +1,9 @@
 #include "support/Controls.h"
+#include "support/ListeningWindow.h"
+#include "support/LoopbackClient.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/frmHistory.h"
 #include "forms/frmMain.h"
@@ -41,6 +43,7 @@ private slots:
     void cleanup();
     void showsSelectsFiltersAndSaves();
     void menuOpensItBesideTheWindow();
+    void fillsFromARealPeer();
 
 private:
     std::unique_ptr<ProgramFolderFixture> m_folder;
@@ -52,7 +55,7 @@ void HistoryTest::init()
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_folder->writeSettings(ReceiverSettings(5000));
+    m_folder->writeSettings(SettingsFileText(5000));
 }
 
 void HistoryTest::cleanup()
@@ -148,6 +151,39 @@ void HistoryTest::menuOpensItBesideTheWindow()
     // The main window stays usable while it is open.
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(Ctl<QPushButton>(form, "cmdRecvData")->isEnabled());
+}
+
+void HistoryTest::fillsFromARealPeer()
+{
+    cleanup();
+    ListeningWindow window;
+    QVERIFY(window.isValid());
+    QVERIFY(window.startListening());
+    Ctl<QAction>(window.form, "History")->trigger();
+    auto *history = window.form.findChild<frmHistory *>();
+    QVERIFY(history);
+    LoopbackClient peer;
+    QVERIFY(peer.connectTo(window.port));
+    peer.send("STATUS?\r\n");
+    QVERIFY(peer.waitForReceived(9));
+    // The window catches up on its display pass: connection, block and echo.
+    auto *rows = Ctl<QTableView>(*history, "tblHistory");
+    QTRY_COMPARE(rows->model()->rowCount(), 3);
+    const QString who = QStringLiteral("127.0.0.1:%1").arg(peer.socket().localPort());
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(rows->model()->index(row, ExchangeHistoryModel::PeerColumn).data().toString(),
+                 who);
+    QCOMPARE(rows->model()->index(1, ExchangeHistoryModel::TextColumn).data().toString(),
+             QStringLiteral("STATUS?.."));
+    rows->setCurrentIndex(rows->model()->index(2, 0));
+    auto *detail = Ctl<QTableView>(*history, "tblDetail");
+    QCOMPARE(detail->model()->index(0, 0).data().toString(), QStringLiteral("53"));
+    QCOMPARE(detail->model()->index(0, 16 + 8).data().toString(), QStringLiteral("."));
+    QVERIFY(detail->model()
+                ->index(0, 16 + 7)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains(QStringLiteral("CR（復帰）")));
 }
 
 QTEST_MAIN(HistoryTest)

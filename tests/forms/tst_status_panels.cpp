@@ -4,8 +4,9 @@
 #include "support/EventWait.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
+#include "forms/Messages.h"
 #include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/ui/StatusPanel.h"
@@ -171,12 +172,17 @@ void StatusPanelsTest::panelsFollowTheConnection()
              heard("sbListening", QStringLiteral("停止中 %1").arg(window.port)));
     QCOMPARE(panel(form, "sbConnection"), heard("sbConnection", QStringLiteral("未接続")));
 
-    // Port 0: the panel tells the port the system chose.
-    window.folder.writeSettings(ReceiverSettings(0));
+    // Port 0 would listen where no peer can know: refused as an unusable port.
+    window.folder.writeSettings(SettingsFileText(0));
+    form.ReadSetting(window.folder.settingsFile());
+    QVERIFY(!window.startListening());
+    QCOMPARE(window.boxes.texts(), QStringList {Messages::portUnusable});
+    QCOMPARE(Ctl<QPushButton>(form, "cmdRecvData")->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    window.folder.writeSettings(SettingsFileText(window.port));
     form.ReadSetting(window.folder.settingsFile());
     QVERIFY(window.startListening());
-    const quint16 port = Socket(form, 0)->listeningPort();
-    QVERIFY(port != 0);
+    const quint16 port = window.port;
     QCOMPARE(panel(form, "sbListening"), heard("sbListening", StatusTexts::Listening(port)));
     QCOMPARE(panel(form, "sbReceived"), heard("sbReceived", QStringLiteral("受信 0件 0バイト")));
 
@@ -204,6 +210,11 @@ void StatusPanelsTest::panelsFollowTheConnection()
     // Screen readers no longer hear the cut note either.
     QCOMPARE(panel(form, "lblRecvShown"), heard("lblRecvShown", QString()));
     QCOMPARE(panel(form, "lblSendShown"), heard("lblSendShown", QString()));
+    // A lone byte held back is told in the panel's whole text; the panel keeps its counts.
+    older.send("c");
+    const QString held = QStringLiteral("受信 2件 5,048バイト（1バイト保留中）");
+    QTRY_COMPARE(panel(form, "sbReceived"), heard("sbReceived", held));
+    QCOMPARE(Ctl<StatusPanel>(form, "sbReceived")->toolTip(), held);
 
     // A newer peer replaces the older one on the panel, over IPv6 where the machine has it.
     QTcpServer probe;
@@ -228,7 +239,8 @@ void StatusPanelsTest::panelsFollowTheConnection()
 
     // Stopping and starting again counts afresh; the port is the same one.
     Ctl<QPushButton>(form, "cmdRecvData")->click();
-    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    QCOMPARE(panel(form, "sbListening"),
+             heard("sbListening", QStringLiteral("停止中 %1").arg(port)));
     QCOMPARE(panel(form, "sbReceived"),
              heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     Ctl<QPushButton>(form, "cmdRecvData")->click();
