@@ -89,6 +89,17 @@ void ReceiverSession::setCapture(bool on)
     m_mode.capture = on;
 }
 
+void ReceiverSession::setRules(const QList<ResponseRule> &rules)
+{
+    // Checked rules compile; one that did not would leave no rules rather than some.
+    (void)m_mode.rules.setRules(rules);
+}
+
+void ReceiverSession::setReceiveLoneByte(bool on)
+{
+    m_mode.loneByte = on;
+}
+
 QString ReceiverSession::peerAddress() const
 {
     const SocketControl *peer = peerSocket();
@@ -134,7 +145,8 @@ void ReceiverSession::ConnectionRequest(int index, qintptr requestId)
 void ReceiverSession::DataArrival(int, qint64 bytesTotal)
 {
     static const char tag[] = "(wscRecv_DataArrival)";
-    const bool block = bytesTotal > 1;
+    // Unless asked otherwise, a lone byte is held back until more arrive.
+    const bool block = bytesTotal > (m_mode.loneByte ? 0 : 1);
     const quint64 serial = m_record.serial;
     TrapErrors(tag, [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
@@ -150,7 +162,7 @@ void ReceiverSession::DataArrival(int, qint64 bytesTotal)
                               m_record.received);
         if (m_record.sentSerial == m_record.serial)
             m_history.appendBlock(ExchangeKind::Sent, m_record.sentAtMs, m_peer, m_record.sent);
-    } else if (!block && !m_byteHeld) {
+    } else if (bytesTotal == 1 && !m_byteHeld) {
         m_byteHeld = true;
         m_history.appendEvent(ExchangeKind::ByteHeld, CurrentMSecsSinceEpoch(), m_peer, 1);
     }
