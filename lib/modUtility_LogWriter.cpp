@@ -73,6 +73,8 @@ QString FormatLogTimestamp(const QDateTime &time)
 }
 
 namespace {
+LogLineListener logLineListener = nullptr;
+
 void AppendLogLine(qint16 toolIndex, const QByteArray &message, const QString &timestamp,
                    qint16 code)
 {
@@ -87,19 +89,28 @@ void AppendLogLine(qint16 toolIndex, const QByteArray &message, const QString &t
         line.reserve(32 + host.size() + message.size() + timestamp.size() * 3);
         line += code == 0 ? defaultCode : FormatLogCode(code);
         line += ' ';
+        const qsizetype stampStart = line.size();
         if (timestamp.isEmpty())
             AppendLogTimestamp(line, CurrentMSecsSinceEpoch());
         else
             line += timestamp.toUtf8();
+        const qsizetype stampEnd = line.size();
         line += ' ';
         line += host;
         line += ' ';
         line += message;
         line += "\r\n";
         AppendWhole(strLogFile[static_cast<std::size_t>(toolIndex)], line);
+        if (logLineListener)
+            logLineListener(line.mid(stampStart, stampEnd - stampStart), message);
     } catch (...) { }
 }
 } // namespace
+
+void SetLogLineListener(LogLineListener listener)
+{
+    logLineListener = listener;
+}
 
 void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp, qint16 code)
 {
