@@ -144,21 +144,30 @@ int RunHeadless(const RunOptions &options)
     ReceiverSession session;
     showPeers(session, terminal);
     std::optional<int> refused;
-    if (!TrapErrors("(Main)", [&] { refused = startSession(options, session); })) {
-        TerminalOutput::error(QStringLiteral("起動できませんでした。ログを確認してください。"));
+    try {
+        refused = startSession(options, session);
+    } catch (const std::exception &error) {
+        // As the window's start-up ends: the log's line, which the terminal shows too.
+        const QString description = dynamic_cast<const RuntimeError *>(&error)
+            ? static_cast<const RuntimeError &>(error).description()
+            : QString::fromUtf8(error.what());
+        WriteLog(intToolIndex, description + QStringLiteral("(Main)"));
+        TerminalOutput::error(description + QStringLiteral("(Main)"));
         return ExitStatus::startupFailed;
     }
     if (refused)
         return *refused;
     terminal.event(StatusTexts::Listening(session.listeningPort(), true, strBindAddress));
 
-    QObject::connect(endings, &TerminationSignals::received, &session, [&] {
+    QObject::connect(endings, &TerminationSignals::received, &session, [&session] {
         // Nothing new is taken; what was read is in the log and the counts.
         session.stop();
-        const ReceiveRecord &record = session.record();
-        terminal.event(StatusTexts::Ended(record.blocksReceived, record.bytesReceived,
-                                          record.blocksSent, record.bytesSent));
         QCoreApplication::exit(ExitStatus::endedBySignal);
     });
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // Events the loop still delivered on its way out are counted too.
+    const ReceiveRecord &record = session.record();
+    terminal.event(StatusTexts::Ended(record.blocksReceived, record.bytesReceived,
+                                      record.blocksSent, record.bytesSent));
+    return status;
 }

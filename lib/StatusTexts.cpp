@@ -88,8 +88,8 @@ QString Replaced(const QString &address, quint16 port)
 
 QString Ended(qint64 blocksReceived, qint64 bytesReceived, qint64 blocksSent, qint64 bytesSent)
 {
-    return QStringLiteral("終了 %1 %2").arg(Received(blocksReceived, bytesReceived),
-                                           Sent(blocksSent, bytesSent));
+    return QStringLiteral("終了 %1 %2")
+        .arg(Received(blocksReceived, bytesReceived), Sent(blocksSent, bytesSent));
 }
 
 QString ShownPart(qint64 blockBytes)

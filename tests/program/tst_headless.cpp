@@ -27,7 +27,8 @@ QProcessEnvironment displayless()
     return environment;
 }
 
-const QRegularExpression eventLine(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d (.*)$"));
+const QRegularExpression
+    eventLine(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d (.*)$"));
 
 // A headless Parvel in the test's program folder, read line by line.
 class Headless
@@ -61,12 +62,14 @@ public:
     {
         static const QRegularExpression listening(QStringLiteral("^待受中 (?:.*:)?(\\d+)$"));
         quint16 port = 0;
-        WaitUntil([&] {
-            for (const QString &text : events())
-                if (const auto match = listening.match(text); match.hasMatch())
-                    port = match.captured(1).toUShort();
-            return port != 0 || process.state() != QProcess::Running;
-        }, 15000);
+        WaitUntil(
+            [&] {
+                for (const QString &text : events())
+                    if (const auto match = listening.match(text); match.hasMatch())
+                        port = match.captured(1).toUShort();
+                return port != 0 || process.state() != QProcess::Running;
+            },
+            15000);
         return port;
     }
     // Sends the signal and waits for the end; the exit status, or -1 when it did not end.
@@ -243,14 +246,15 @@ void HeadlessTest::echoesAndLogsAsTheWindowDoes()
     QCOMPARE(parvel.endWith(SIGTERM), ExitStatus::endedBySignal);
 
     QCOMPARE(logLines(true), QStringList({"3バイトのデータ受信", "3バイトの応答送信"}));
-    QCOMPARE(parvel.events(),
-             QStringList({QStringLiteral("待受中 %1").arg(port), QStringLiteral("接続中 ") + peer,
-                          "3バイトのデータ受信", "3バイトの応答送信", QStringLiteral("切断 ") + peer,
-                          "終了 受信 1件 3バイト 送信 1件 3バイト"}));
+    QCOMPARE(
+        parvel.events(),
+        QStringList({QStringLiteral("待受中 %1").arg(port), QStringLiteral("接続中 ") + peer,
+                     "3バイトのデータ受信", "3バイトの応答送信", QStringLiteral("切断 ") + peer,
+                     "終了 受信 1件 3バイト 送信 1件 3バイト"}));
     // The terminal's line of a log line is the log line's time stamp and message.
     for (const QString &logLine : logLines())
-        QVERIFY2(parvel.lines().contains(logLine.section(QLatin1Char(' '), 1, 1) + u' '
-                                         + logLine.section(QLatin1Char(' '), 3)),
+        QVERIFY2(parvel.lines().contains(logLine.section(QLatin1Char(' '), 1, 2) + u' '
+                                         + logLine.section(QLatin1Char(' '), 4)),
                  qPrintable(logLine));
     QCOMPARE(parvel.errors(), QString());
 }
@@ -266,8 +270,8 @@ void HeadlessTest::options_data()
     // option overrides the settings.
     QTest::newRow("--response echo") << QStringList {"--response", "echo"} << QByteArray()
                                      << QByteArray("ABCD") << false << false;
-    QTest::newRow("--response none") << QStringList {"--response", "none"} << QByteArray()
-                                     << QByteArray() << false << false;
+    QTest::newRow("--response none")
+        << QStringList {"--response", "none"} << QByteArray() << QByteArray() << false << false;
     QTest::newRow("--response custom")
         << QStringList {"--response", "custom"} << QByteArray("CustomData=06 15\r\n")
         << QByteArray("\x06\x15") << false << false;
@@ -291,8 +295,8 @@ void HeadlessTest::options()
     writeSettings(settings(QByteArray::number(holder.serverPort()), 0, more));
     const quint16 port = FreeLoopbackPort();
     Headless parvel;
-    QVERIFY(parvel.start(m_executable,
-                         arguments + QStringList {QStringLiteral("--port"), QString::number(port)}));
+    QVERIFY(parvel.start(
+        m_executable, arguments + QStringList {QStringLiteral("--port"), QString::number(port)}));
     LoopbackClient client;
     QVERIFY(WaitUntil([&] { return client.connectTo(port); }, 15000));
     client.send("ABCD");
@@ -319,7 +323,8 @@ void HeadlessTest::exitStatuses_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("errors");
     const QString unusable = QStringLiteral(
-        "parvel: 本PC上で、現在のポート設定ではデータを受信できません。受信ポートを確認してください。\n");
+        "parvel: "
+        "本PC上で、現在のポート設定ではデータを受信できません。受信ポートを確認してください。\n");
     const QString noPort = QStringLiteral("parvel: 正常な受信ポート番号を設定してください。\n");
     QTest::newRow("settings unreadable")
         << "unreadable" << QStringList() << ExitStatus::noPort
@@ -335,9 +340,9 @@ void HeadlessTest::exitStatuses_data()
         << "free" << QStringList {"--response", "custom"} << ExitStatus::badUsage
         << QStringLiteral("parvel: --response custom には応答データ ([Maintenance] CustomData) "
                           "の設定が必要です。\n");
-    QTest::newRow("the program folder cannot be prepared")
-        << "no log folder" << QStringList() << ExitStatus::startupFailed
-        << QStringLiteral("parvel: プログラムフォルダに Config、Log、Temp を用意できませんでした。\n");
+    QTest::newRow("the log cannot rotate")
+        << "blocked rotation" << QStringList() << ExitStatus::startupFailed
+        << QStringLiteral("parvel: 既に同名のファイルが存在しています。(Main)\n");
 }
 
 void HeadlessTest::exitStatuses()
@@ -356,9 +361,15 @@ void HeadlessTest::exitStatuses()
         writeSettings(settings(QByteArray::number(holder.serverPort())));
     if (scenario == QStringLiteral("free"))
         writeSettings(settings(QByteArray::number(FreeLoopbackPort())));
-    if (scenario == QStringLiteral("no log folder")) {
-        QFile log(path(QStringLiteral("Log")));
+    if (scenario == QStringLiteral("blocked rotation")) {
+        // The live log is due to become .1, which a folder holds.
+        writeSettings(
+            settings(QByteArray::number(FreeLoopbackPort()))
+                .replace("LogMaxSize=3\r\nLogGenerations=10", "LogMaxSize=1\r\nLogGenerations=1"));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log/Kiv_TcpRcvLog.txt.1")));
+        QFile log(path(QStringLiteral("Log/Kiv_TcpRcvLog.txt")));
         QVERIFY(log.open(QIODevice::WriteOnly));
+        QVERIFY(log.resize((1 << 20) + 1));
     }
     Headless parvel;
     QVERIFY(parvel.start(m_executable, arguments));
@@ -414,8 +425,9 @@ void HeadlessTest::signalEndsInOrder()
     QVERIFY(stream.intact());
 
     // Every line whole; every block received was answered, or owned up to.
-    static const QRegularExpression line(ExpectedText::logLinePattern(QStringLiteral(
-        "\\d+バイトのデータ受信|\\d+バイトの応答送信|送信できなかった応答データ\\d+バイトを破棄しました。.*")));
+    static const QRegularExpression line(ExpectedText::logLinePattern(
+        QStringLiteral("\\d+バイトのデータ受信|\\d+バイトの応答送信|送信できなかった応答データ\\d+"
+                       "バイトを破棄しました。.*")));
     const QStringList lines = logLines();
     QVERIFY(!lines.isEmpty());
     for (const QString &logLine : lines)
@@ -429,7 +441,8 @@ void HeadlessTest::signalEndsInOrder()
         }
     }
     // The last event line gives the counts the log holds.
-    static const QRegularExpression ended(QStringLiteral("^終了 受信 ([\\d,]+)件 ([\\d,]+)バイト "));
+    static const QRegularExpression ended(
+        QStringLiteral("^終了 受信 ([\\d,]+)件 ([\\d,]+)バイト "));
     const QRegularExpressionMatch counts = ended.match(parvel.events().last());
     QVERIFY2(counts.hasMatch(), qPrintable(parvel.events().last()));
     QCOMPARE(counts.captured(1).remove(u',').toLongLong(), blocks);
