@@ -3,7 +3,6 @@
 #include "app/CommandLine.h"
 #include "app/TerminalOutput.h"
 #include "app/modTcpRecv.h"
-#include "lib/ErrorTrap.h"
 #include "lib/Messages.h"
 #include "lib/ReceiverSession.h"
 #include "lib/ReceiverSettings.h"
@@ -12,6 +11,7 @@
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
+#include "platform/RuntimeError.h"
 #include "platform/SingleInstance.h"
 #include "platform/SocketControl.h"
 #include "platform/TerminationSignals.h"
@@ -22,8 +22,6 @@
 #include <optional>
 
 namespace {
-constexpr qint16 receiverToolIndex = 1;
-
 // The response the window would start with: the custom reply only while one is set, as カスタム
 // can be chosen only then.
 AnswerMode answerFor(qint16 response, bool replySet)
@@ -148,9 +146,7 @@ int RunHeadless(const RunOptions &options)
         refused = startSession(options, session);
     } catch (const std::exception &error) {
         // As the window's start-up ends: the log's line, which the terminal shows too.
-        const QString description = dynamic_cast<const RuntimeError *>(&error)
-            ? static_cast<const RuntimeError &>(error).description()
-            : QString::fromUtf8(error.what());
+        const QString description = QString::fromUtf8(error.what());
         WriteLog(intToolIndex, description + QStringLiteral("(Main)"));
         TerminalOutput::error(description + QStringLiteral("(Main)"));
         return ExitStatus::startupFailed;
