@@ -95,7 +95,8 @@ bool WriteSettings(const QString &folder, quint16 port, bool capture);
 class Server
 {
 public:
-    enum Kind { Parvel, Minimal, Socat, kindCount };
+    // Parvel's window; the reference servers; Parvel without a window (--headless).
+    enum Kind { Parvel, Minimal, Socat, Headless, kindCount };
     static const char *name(int kind);
 
     // Parvel with capture keeps every block in its capture file, with room for all of it.

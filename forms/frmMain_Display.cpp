@@ -1,6 +1,6 @@
 #include "forms/frmMain.h"
 
-#include "forms/StatusTexts.h"
+#include "lib/StatusTexts.h"
 #include "forms/ui/StatusPanel.h"
 #include "lib/ReceiverSession.h"
 

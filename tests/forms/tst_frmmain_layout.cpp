@@ -2,7 +2,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
-#include "forms/StatusTexts.h"
+#include "lib/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/CenterForm.h"
