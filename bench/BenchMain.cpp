@@ -1,8 +1,9 @@
 // Parvel's echo benchmark: the real program, its window on the offscreen platform and its terminal
-// mode (--headless), against a minimal echo server of our own and socat, side by side in one run; then the real window inside this process. Prints one table
-// and writes the same figures as JSON. Targets are judged, never enforced: the run fails only on
-// a wrong echo, a missing log line or a server that does not start.
-// Usage: parvel_bench [--json <file>] [--in-process-only | --round-trips-only | --flood-only]
+// mode (--headless), against a minimal echo server of our own and socat, side by side in one run;
+// then the real window inside this process. Prints one table and writes the same figures as JSON.
+// Targets are judged, never enforced: the run fails only on a wrong echo, a missing log line or a
+// server that does not start. Usage: parvel_bench [--json <file>] [--in-process-only |
+// --round-trips-only | --flood-only]
 
 #include "Bench.h"
 
@@ -112,7 +113,11 @@ private:
     void addParvel(const QString &key, const QString &figure, const char *unit, double value,
                    const char *target = "", bool met = false)
     {
-        add({key, figure, unit, {value, NAN, NAN, NAN}, target,
+        add({key,
+             figure,
+             unit,
+             {value, NAN, NAN, NAN},
+             target,
              *target ? decide(value, 0, met) : -1});
     }
     void check(const QString &name, bool passed, const QString &detail = {})
@@ -494,14 +499,14 @@ bool Bench::report(const QString &jsonPath)
         QJsonObject values;
         for (int kind = 0; kind < serverCount; ++kind)
             values.insert(QLatin1String(Server::name(kind)), json(row.values[kind]));
-        QJsonObject entry {{"key", row.key},
-                           {"figure", row.figure},
-                           {"unit", row.unit},
-                           {"values", values},
-                           {"ratio_to_minimal", json(ratio(row, Server::Minimal))},
-                           {"ratio_to_socat", json(ratio(row, Server::Socat))},
-                           {"headless_ratio_to_minimal",
-                            json(ratio(row, Server::Minimal, Server::Headless))}};
+        QJsonObject entry {
+            {"key", row.key},
+            {"figure", row.figure},
+            {"unit", row.unit},
+            {"values", values},
+            {"ratio_to_minimal", json(ratio(row, Server::Minimal))},
+            {"ratio_to_socat", json(ratio(row, Server::Socat))},
+            {"headless_ratio_to_minimal", json(ratio(row, Server::Minimal, Server::Headless))}};
         if (!row.target.isEmpty()) {
             entry.insert("target", row.target);
             entry.insert("met", row.met < 0 ? QJsonValue() : QJsonValue(row.met == 1));

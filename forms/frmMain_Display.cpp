@@ -1,8 +1,8 @@
 #include "forms/frmMain.h"
 
-#include "lib/StatusTexts.h"
 #include "forms/ui/StatusPanel.h"
 #include "lib/ReceiverSession.h"
+#include "lib/StatusTexts.h"
 
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"

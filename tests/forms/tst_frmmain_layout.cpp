@@ -2,7 +2,6 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
-#include "lib/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/CenterForm.h"
@@ -11,6 +10,7 @@
 #include "forms/ui/StatusPanel.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
+#include "lib/StatusTexts.h"
 #include "lib/modSimGeneral.h"
 #include "platform/SocketControl.h"
 
