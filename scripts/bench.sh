@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds (Release) and runs the echo benchmark: Parvel's real window, headless, against
+# Sets up, builds (Release) and runs the echo benchmark: Parvel's real window (offscreen) and
+# parvel --headless, against
 # a minimal echo server and socat on loopback. Prints one table; the same figures go to
 # <build>/bench-results.json; then the round trips again pinned to one CPU
 # (bench-results-pinned.json).
