@@ -6,6 +6,7 @@
 #include "lib/Messages.h"
 #include "lib/ReceiverSession.h"
 #include "lib/ReceiverSettings.h"
+#include "lib/ResponseRulesFile.h"
 #include "lib/StatusTexts.h"
 #include "lib/modGeneralLib.h"
 #include "lib/modLogging.h"
@@ -94,6 +95,8 @@ std::optional<int> startSession(const RunOptions &options, ReceiverSession &sess
     session.setCustomReply(settings.customReply);
     session.setAnswerMode(answerFor(response, !settings.customReply.isEmpty()));
     session.setCapture(options.capture || settings.capture);
+    session.setReceiveLoneByte(settings.receiveLoneByte);
+    session.setRules(LoadResponseRules(ResponseRulesFile()));
 
     const std::optional<qint32> port = chosenPort(options);
     if (!port) {

@@ -87,6 +87,17 @@ void ReceiverSession::setCapture(bool on)
     m_mode.capture = on;
 }
 
+void ReceiverSession::setRules(const QList<ResponseRule> &rules)
+{
+    // Checked rules compile; one that did not would leave no rules rather than some.
+    (void)m_mode.rules.setRules(rules);
+}
+
+void ReceiverSession::setReceiveLoneByte(bool on)
+{
+    m_mode.loneByte = on;
+}
+
 QString ReceiverSession::peerAddress() const
 {
     const SocketControl *peer = peerSocket();
@@ -126,7 +137,8 @@ void ReceiverSession::ConnectionRequest(int index, qintptr requestId)
 void ReceiverSession::DataArrival(int, qint64 bytesTotal)
 {
     static const char tag[] = "(wscRecv_DataArrival)";
-    const bool block = bytesTotal > 1;
+    // Unless asked otherwise, a lone byte is held back until more arrive.
+    const bool block = bytesTotal > (m_mode.loneByte ? 0 : 1);
     TrapErrors(tag, [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
         if (!block)
