@@ -6,6 +6,7 @@
 #include "support/LoopbackClient.h"
 #include "support/SettingsFileText.h"
 
+#include "forms/Messages.h"
 #include "forms/frmMain.h"
 #include "forms/ui/StatusPanel.h"
 #include "lib/StatusTexts.h"
@@ -25,6 +26,10 @@ class StatusPanelsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void texts_data();
+    void texts();
+    void groupedCounts_data();
+    void groupedCounts();
     void tooltipShowsWhatIsCut_data();
     void tooltipShowsWhatIsCut();
     void panelsFollowTheConnection();
@@ -50,6 +55,83 @@ private:
         return names.value(QLatin1String(name)) + QStringLiteral(": ") + text;
     }
 };
+
+void StatusPanelsTest::texts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("not listening") << StatusTexts::Listening(0, false) << QStringLiteral("停止中");
+    QTest::newRow("stopped, the next port")
+        << StatusTexts::Listening(5000, false) << QStringLiteral("停止中 5000");
+    QTest::newRow("listening") << StatusTexts::Listening(5000) << QStringLiteral("待受中 5000");
+    QTest::newRow("listening on one address")
+        << StatusTexts::Listening(5000, true, QStringLiteral("127.0.0.1"))
+        << QStringLiteral("待受中 127.0.0.1:5000");
+    QTest::newRow("stopped, one IPv6 address")
+        << StatusTexts::Listening(5000, false, QStringLiteral("::1"))
+        << QStringLiteral("停止中 [::1]:5000");
+    QTest::newRow("no peer") << StatusTexts::Connection({}, 0) << QStringLiteral("未接続");
+    QTest::newRow("IPv4 peer") << StatusTexts::Connection(QStringLiteral("127.0.0.1"), 50123)
+                               << QStringLiteral("接続中 127.0.0.1:50123");
+    QTest::newRow("IPv6 peer") << StatusTexts::Connection(QStringLiteral("::1"), 50123)
+                               << QStringLiteral("接続中 [::1]:50123");
+    QTest::newRow("none received")
+        << StatusTexts::Received(0, 0) << QStringLiteral("受信 0件 0バイト");
+    QTest::newRow("thousands") << StatusTexts::Received(3, 6000)
+                               << QStringLiteral("受信 3件 6,000バイト");
+    QTest::newRow("millions") << StatusTexts::Sent(1234567, 1234567890)
+                              << QStringLiteral("送信 1,234,567件 1,234,567,890バイト");
+    // Shown in the panel: exact below 100,000 bytes, then three digits with their unit.
+    QTest::newRow("short, exact") << StatusTexts::ReceivedShort(3, 99999)
+                                  << QStringLiteral("受信 3件 99,999バイト");
+    QTest::newRow("short, KB") << StatusTexts::ReceivedShort(3, 100000)
+                               << QStringLiteral("受信 3件 97.7 KB");
+    // Three significant digits up to the last: 99.95 KB and above round to 100, not 100.0.
+    QTest::newRow("short, 99.9 KB")
+        << StatusTexts::ReceivedShort(3, 102338) << QStringLiteral("受信 3件 99.9 KB");
+    QTest::newRow("short, 99.95 KB")
+        << StatusTexts::ReceivedShort(3, 102349) << QStringLiteral("受信 3件 100 KB");
+    QTest::newRow("short, 99.99 KB")
+        << StatusTexts::ReceivedShort(3, 102390) << QStringLiteral("受信 3件 100 KB");
+    QTest::newRow("short, MB") << StatusTexts::ReceivedShort(43, 10000058)
+                               << QStringLiteral("受信 43件 9.54 MB");
+    QTest::newRow("short, rounds up into the next unit")
+        << StatusTexts::SentShort(1, 1048575) << QStringLiteral("送信 1件 1.00 MB");
+    QTest::newRow("short, below one of the next unit")
+        << StatusTexts::SentShort(1, 1023 * 1024) << QStringLiteral("送信 1件 0.999 MB");
+    QTest::newRow("short, 999 GB")
+        << StatusTexts::SentShort(999999, 999LL << 30) << QStringLiteral("送信 999,999件 999 GB");
+    QTest::newRow("block that fits") << StatusTexts::ShownPart(2048) << QString();
+    QTest::newRow("block cut") << StatusTexts::ShownPart(3000)
+                               << QStringLiteral("3,000 バイト中 先頭 2,048 バイトを表示");
+}
+
+void StatusPanelsTest::texts()
+{
+    QFETCH(QString, text);
+    QTEST(text, "expected");
+}
+
+void StatusPanelsTest::groupedCounts_data()
+{
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("grouped");
+    const QString digits = QStringLiteral("987654321987");
+    for (int length = 1; length <= 12; ++length) {
+        QString expected = digits.left(length);
+        for (int at = length - 3; at > 0; at -= 3)
+            expected.insert(at, QLatin1Char(','));
+        QTest::addRow("%d digits", length) << digits.left(length).toLongLong() << expected;
+    }
+}
+
+void StatusPanelsTest::groupedCounts()
+{
+    QFETCH(qint64, count);
+    QFETCH(QString, grouped);
+    QCOMPARE(StatusTexts::Received(count, count),
+             QStringLiteral("受信 %1件 %1バイト").arg(grouped));
+}
 
 void StatusPanelsTest::tooltipShowsWhatIsCut_data()
 {
@@ -90,12 +172,17 @@ void StatusPanelsTest::panelsFollowTheConnection()
              heard("sbListening", QStringLiteral("停止中 %1").arg(window.port)));
     QCOMPARE(panel(form, "sbConnection"), heard("sbConnection", QStringLiteral("未接続")));
 
-    // Port 0: the panel tells the port the system chose.
+    // Port 0 would listen where no peer can know: refused as an unusable port.
     window.folder.writeSettings(SettingsFileText(0));
     form.ReadSetting(window.folder.settingsFile());
+    QVERIFY(!window.startListening());
+    QCOMPARE(window.boxes.texts(), QStringList {Messages::portUnusable});
+    QCOMPARE(Ctl<QPushButton>(form, "cmdRecvData")->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    window.folder.writeSettings(SettingsFileText(window.port));
+    form.ReadSetting(window.folder.settingsFile());
     QVERIFY(window.startListening());
-    const quint16 port = Socket(form, 0)->listeningPort();
-    QVERIFY(port != 0);
+    const quint16 port = window.port;
     QCOMPARE(panel(form, "sbListening"), heard("sbListening", StatusTexts::Listening(port)));
     QCOMPARE(panel(form, "sbReceived"), heard("sbReceived", QStringLiteral("受信 0件 0バイト")));
 
@@ -120,6 +207,14 @@ void StatusPanelsTest::panelsFollowTheConnection()
                  heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     QCOMPARE(Ctl<QLabel>(form, "lblRecvShown")->text(), QString());
     QCOMPARE(Ctl<QLabel>(form, "lblSendShown")->text(), QString());
+    // Screen readers no longer hear the cut note either.
+    QCOMPARE(panel(form, "lblRecvShown"), heard("lblRecvShown", QString()));
+    QCOMPARE(panel(form, "lblSendShown"), heard("lblSendShown", QString()));
+    // A lone byte held back is told in the panel's whole text; the panel keeps its counts.
+    older.send("c");
+    const QString held = QStringLiteral("受信 2件 5,048バイト（1バイト保留中）");
+    QTRY_COMPARE(panel(form, "sbReceived"), heard("sbReceived", held));
+    QCOMPARE(Ctl<StatusPanel>(form, "sbReceived")->toolTip(), held);
 
     // A newer peer replaces the older one on the panel, over IPv6 where the machine has it.
     QTcpServer probe;
@@ -144,7 +239,8 @@ void StatusPanelsTest::panelsFollowTheConnection()
 
     // Stopping and starting again counts afresh; the port is the same one.
     Ctl<QPushButton>(form, "cmdRecvData")->click();
-    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    QCOMPARE(panel(form, "sbListening"),
+             heard("sbListening", QStringLiteral("停止中 %1").arg(port)));
     QCOMPARE(panel(form, "sbReceived"),
              heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     Ctl<QPushButton>(form, "cmdRecvData")->click();
