@@ -636,7 +636,10 @@ int main(int argc, char *argv[])
     };
 
     Bench bench;
-    if (only("--round-trips-only") || only("--flood-only")) {
+    if (only("--rules-only")) {
+        progress("rules");
+        bench.rules();
+    } else if (only("--round-trips-only") || only("--flood-only")) {
         bench.startServers();
         progress(only("--flood-only") ? "floods" : "round trips");
         only("--flood-only") ? bench.floods() : bench.roundTrips();
@@ -655,9 +658,6 @@ int main(int argc, char *argv[])
         bench.stopServers();
         progress("capture on");
         bench.capture();
-        progress("rules");
-        bench.rules();
-    } else if (only("--rules-only")) {
         progress("rules");
         bench.rules();
     }
