@@ -12,11 +12,6 @@
 #include "lib/modUtility.h"
 #include "platform/SingleInstance.h"
 
-namespace {
-constexpr qint16 receiverToolIndex = 1;
-
-} // namespace
-
 void Main(const RunOptions &options)
 {
     TrapErrors("(Main)", [&] {

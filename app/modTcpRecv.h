@@ -7,5 +7,8 @@
 // options, the window uses the bind address.
 void Main(const RunOptions &options = {});
 
+// This program's row in the tool family's tables.
+constexpr qint16 receiverToolIndex = 1;
+
 // Fills the folder paths and the family's settings-file table from the program folder.
 bool SetDefine();

@@ -3,6 +3,7 @@
 #include "lib/modUtility.h"
 #include "platform/Clock.h"
 
+#include <array>
 #include <cstdlib>
 #include <limits>
 
@@ -73,6 +74,36 @@ QString FormatLogTimestamp(const QDateTime &time)
 }
 
 namespace {
+LogLineListener logLineListener = nullptr;
+
+void AppendLine(QByteArray &line, const QByteArray &code, const QString &timestamp,
+                const QByteArray &message)
+{
+    const QByteArray &host = HostNameUtf8();
+    line += code;
+    line += ' ';
+    if (timestamp.isEmpty())
+        AppendLogTimestamp(line, CurrentMSecsSinceEpoch());
+    else
+        line += timestamp.toUtf8();
+    line += ' ';
+    line += host;
+    line += ' ';
+    line += message;
+    line += "\r\n";
+}
+
+// The lines each tool's log could not take (locked, full or failing file), owned up to by one
+// line in front of the next line the log takes.
+std::array<qint64, std::tuple_size_v<decltype(strLogFile)>> s_lostLines {};
+
+QByteArray LostLinesMessage(qint64 count)
+{
+    return QStringLiteral("ログに書き込めなかった行が%1行ありました。(WriteLog)")
+        .arg(count)
+        .toUtf8();
+}
+
 void AppendLogLine(qint16 toolIndex, const QByteArray &message, const QString &timestamp,
                    qint16 code)
 {
@@ -80,26 +111,36 @@ void AppendLogLine(qint16 toolIndex, const QByteArray &message, const QString &t
     try {
         if (toolIndex < 0 || toolIndex >= static_cast<qint16>(strLogFile.size()))
             return;
+        const auto index = static_cast<std::size_t>(toolIndex);
+        if (strLogFile[index].isEmpty())
+            return; // no log set up yet: nothing was ever promised
         // Built in one buffer: a line is written for every block, so it costs what the kernel does.
         static const QByteArray defaultCode = FormatLogCode(1001);
-        const QByteArray &host = HostNameUtf8();
         QByteArray line;
-        line.reserve(32 + host.size() + message.size() + timestamp.size() * 3);
-        line += code == 0 ? defaultCode : FormatLogCode(code);
-        line += ' ';
-        if (timestamp.isEmpty())
-            AppendLogTimestamp(line, CurrentMSecsSinceEpoch());
+        line.reserve(160 + message.size() + timestamp.size() * 3);
+        // Written in the same append as the line itself: both reach the log, or neither does.
+        if (s_lostLines[index] > 0)
+            AppendLine(line, defaultCode, {}, LostLinesMessage(s_lostLines[index]));
+        const QByteArray codeText = code == 0 ? defaultCode : FormatLogCode(code);
+        const qsizetype stampStart = line.size() + codeText.size() + 1;
+        AppendLine(line, codeText, timestamp, message);
+        if (AppendWhole(strLogFile[index], line))
+            s_lostLines[index] = 0;
         else
-            line += timestamp.toUtf8();
-        line += ' ';
-        line += host;
-        line += ' ';
-        line += message;
-        line += "\r\n";
-        AppendWhole(strLogFile[static_cast<std::size_t>(toolIndex)], line);
+            ++s_lostLines[index];
+        if (logLineListener) {
+            // The stamp stands between the code and " <host> <message>" + CR LF.
+            const qsizetype stampEnd = line.size() - HostNameUtf8().size() - message.size() - 4;
+            logLineListener(line.mid(stampStart, stampEnd - stampStart), message);
+        }
     } catch (...) { }
 }
 } // namespace
+
+void SetLogLineListener(LogLineListener listener)
+{
+    logLineListener = listener;
+}
 
 void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp, qint16 code)
 {

@@ -11,7 +11,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 class tst_LogWriter : public QObject
 {
@@ -38,8 +41,8 @@ private slots:
     void indexOutOfRange_data();
     void indexOutOfRange();
     void readOnlyLogFile();
-    void shortWriteLeavesNoPartialLine_data();
-    void shortWriteLeavesNoPartialLine();
+    void lostLinesAreOwnedUp_data();
+    void lostLinesAreOwnedUp();
 
 private:
     QByteArray logContent() const;
@@ -59,6 +62,9 @@ void tst_LogWriter::init()
     QDir(m_dir.path()).removeRecursively();
     QVERIFY(QDir().mkpath(m_dir.path()));
     InitLogging(m_dir.path());
+    // A line lost by an earlier test is owned up to here, not in the next test's log.
+    WriteLog(1, QString());
+    QVERIFY(QFile::remove(strLogFile[1]));
 }
 
 void tst_LogWriter::toolTable_data()
@@ -285,17 +291,23 @@ void tst_LogWriter::readOnlyLogFile()
     QCOMPARE(logContent(), QByteArray("old\r\n"));
 }
 
-void tst_LogWriter::shortWriteLeavesNoPartialLine_data()
+void tst_LogWriter::lostLinesAreOwnedUp_data()
 {
+    QTest::addColumn<QString>("obstacle");
     QTest::addColumn<bool>("empty");
 
-    // An empty file is a new log just after a rotation.
-    QTest::newRow("empty file") << true;
-    QTest::newRow("after a line") << false;
+    // Another program's lock, whichever kind: the append needs the file to itself.
+    QTest::newRow("held exclusively") << QStringLiteral("exclusive lock") << false;
+    QTest::newRow("held by a reader") << QStringLiteral("shared lock") << false;
+    // A full disk, as a file size limit of a few bytes more than the log has; an empty file is a
+    // new log just after a rotation.
+    QTest::newRow("full, empty file") << QStringLiteral("full") << true;
+    QTest::newRow("full, after a line") << QStringLiteral("full") << false;
 }
 
-void tst_LogWriter::shortWriteLeavesNoPartialLine()
+void tst_LogWriter::lostLinesAreOwnedUp()
 {
+    QFETCH(QString, obstacle);
     QFETCH(bool, empty);
     if (empty)
         QVERIFY(QFile(strLogFile[1]).open(QIODevice::WriteOnly));
@@ -303,19 +315,41 @@ void tst_LogWriter::shortWriteLeavesNoPartialLine()
         WriteLog(1, QStringLiteral("whole"), QStringLiteral("t"));
     const QByteArray before = logContent();
 
-    // A full disk, as a file size limit of a few bytes more than the log has.
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit full {rlim_t(before.size() + 10), saved.rlim_max};
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
-    WriteLog(1, QStringLiteral("this line does not fit"), QStringLiteral("t"));
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    std::signal(SIGXFSZ, previousHandler);
+    const int lost = 3;
+    if (obstacle == QLatin1String("full")) {
+        rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit full {rlim_t(before.size() + 10), saved.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        for (int line = 0; line < lost; ++line)
+            WriteLog(1, QStringLiteral("this line does not fit"), QStringLiteral("t"));
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, previousHandler);
+    } else {
+        const int holder = ::open(QFile::encodeName(strLogFile[1]).constData(), O_RDONLY);
+        QVERIFY(holder >= 0);
+        const int kind = obstacle == QLatin1String("exclusive lock") ? LOCK_EX : LOCK_SH;
+        QCOMPARE(::flock(holder, kind), 0);
+        for (int line = 0; line < lost; ++line)
+            WriteLog(1, QStringLiteral("locked out"), QStringLiteral("t"));
+        ::close(holder);
+    }
+    // No torn line, nothing written past the obstacle.
     QCOMPARE(logContent(), before);
 
     WriteLog(1, QStringLiteral("next"), QStringLiteral("t"));
-    QCOMPARE(logContent(), before + "1001 t " + strHostName.toUtf8() + " next\r\n");
+    const QString host = QRegularExpression::escape(strHostName);
+    const QRegularExpression owned(
+        QStringLiteral(R"(^1001 \d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d )") + host
+        + QStringLiteral(" ログに書き込めなかった行が3行ありました。")
+        + QStringLiteral(R"(\(WriteLog\)\r\n1001 t )") + host + QStringLiteral(" next\r\n$"));
+    const QString added = QString::fromUtf8(logContent().mid(before.size()));
+    QVERIFY2(logContent().startsWith(before) && owned.match(added).hasMatch(), qPrintable(added));
+
+    // Owned up to once: the count starts again.
+    WriteLog(1, QStringLiteral("after"), QStringLiteral("t"));
+    QVERIFY(logContent().endsWith(" next\r\n1001 t " + strHostName.toUtf8() + " after\r\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_LogWriter)
