@@ -276,10 +276,10 @@ private slots:
     void lingeringPeersKeepTheirEchoUpToTheBound();
     void usersNoProgressTimeIsFiveMinutes();
     void stallReportGivesTheHalfCloseAFullSpell();
+    void replacedPeerKeepsEveryByteThatReachedThisMachine_data();
     void replacedPeerKeepsEveryByteThatReachedThisMachine();
-    void stuckEndIsCutWithTheKernelQueueLogged();
-    void peerBackAfterTheNoProgressTimeIsServed();
-    void stalledPeerTakingBytesAgainIsServedWhenReplaced();
+    void stuckEnd_data();
+    void stuckEnd();
     void readerCutWhileReadingIsToldWhatWasNeverSent();
     void floodOfTinyEchoBlocksStaysWithinTheBound();
     void loneByteBeforeTheEndIsTheLastBlock_data();
@@ -475,17 +475,34 @@ void SocketControlTest::stallReportGivesTheHalfCloseAFullSpell()
     QVERIFY(peer.received == sent);
 }
 
+void SocketControlTest::replacedPeerKeepsEveryByteThatReachedThisMachine_data()
+{
+    QTest::addColumn<bool>("stalledFirst");
+    QTest::newRow("held back") << false;
+    // Progress is looked at again before the cut, not taken from the last report.
+    QTest::newRow("stalled, reading again just before") << true;
+}
+
 void SocketControlTest::replacedPeerKeepsEveryByteThatReachedThisMachine()
 {
     // Replaced while held back: the bytes read and not yet handled, and those the kernel holds,
-    // are logged and echoed before the connection lingers for its echo.
+    // are logged and echoed, then the connection lingers for the rest of its echo.
+    QFETCH(bool, stalledFirst);
+    const int stallMs = 1000;
+    const StallTime stall(stallMs);
     EchoHarness harness;
     Peer peer(harness.port(), 64 * 1024);
     QVERIFY(peer.connected());
     const QByteArray sent = sendPastTheBacklog(peer, harness);
     QVERIFY(WaitUntil([&] { return peer.notYetAcknowledged() == 0; }));
     QVERIFY(harness.receivedBytes < sent.size());
-
+    if (stalledFirst) {
+        WaitUntil([] { return false; }, stallMs * 15 / 10);
+        // Reads, and reads again once more echo came: the second read acknowledges it.
+        peer.take(64 * 1024);
+        QVERIFY(WaitUntil([&] { return peer.waiting() > 0; }));
+        peer.take(64 * 1024);
+    }
     Peer newer(harness.port());
     QVERIFY(newer.connected());
     QVERIFY(WaitUntil([&] { return harness.receivedBytes == sent.size(); }));
@@ -495,11 +512,20 @@ void SocketControlTest::replacedPeerKeepsEveryByteThatReachedThisMachine()
     QCOMPARE(harness.drops, 0);
 }
 
-void SocketControlTest::stuckEndIsCutWithTheKernelQueueLogged()
+void SocketControlTest::stuckEnd_data()
+{
+    QTest::addColumn<bool>("replaced");
+    // Cut for no progress, it first takes in everything that reached this machine.
+    QTest::newRow("replaced: cut") << true;
+    // Back after the no-progress time: the rest and the end arrive at once; served, not cut.
+    QTest::newRow("reads again: served") << false;
+}
+
+void SocketControlTest::stuckEnd()
 {
     // The peer's end waits in its own kernel behind bytes the tool's shut window refuses, so the
-    // connection never looks half-closed. Cut for no progress when replaced, it first takes in
-    // everything that reached this machine.
+    // connection never looks half-closed; the peer then takes nothing past the no-progress time.
+    QFETCH(bool, replaced);
     const int stallMs = 1000;
     const StallTime stall(stallMs);
     EchoHarness harness;
@@ -510,58 +536,23 @@ void SocketControlTest::stuckEndIsCutWithTheKernelQueueLogged()
     WaitUntil([] { return false; }, stallMs * 15 / 10);
     QCOMPARE(harness.drops, 0);
 
-    const qint64 neverArrived = peer.notYetAcknowledged();
-    Peer newer(harness.port());
-    QVERIFY(newer.connected());
-    QVERIFY(WaitUntil([&] { return harness.drops == 1; }));
-    QVERIFY2(harness.receivedBytes >= total - neverArrived && harness.receivedBytes <= total,
-             qPrintable(QStringLiteral("%1 of %2, %3 never arrived")
-                            .arg(harness.receivedBytes)
-                            .arg(total)
-                            .arg(neverArrived)));
-}
-
-void SocketControlTest::peerBackAfterTheNoProgressTimeIsServed()
-{
-    // Paused past the no-progress time with its end stuck behind the backlog, then reading at
-    // full speed: the rest and the end arrive at once, and the peer is served, not cut.
-    const int stallMs = 1000;
-    const StallTime stall(stallMs);
-    EchoHarness harness;
-    Peer peer(harness.port(), 64 * 1024);
-    QVERIFY(peer.connected());
-    const qint64 total = sendUntilTheEndIsStuck(peer, harness);
-    QVERIFY(peer.notYetAcknowledged() > 0 && !peer.endAcknowledged());
-    WaitUntil([] { return false; }, stallMs * 15 / 10);
-    peer.setReading(true);
-    QVERIFY(WaitUntil([&] { return peer.ended(); }, 30000));
-    QCOMPARE(harness.drops, 0);
-    QCOMPARE(harness.receivedBytes, total);
-    QCOMPARE(peer.received.size(), total);
-}
-
-void SocketControlTest::stalledPeerTakingBytesAgainIsServedWhenReplaced()
-{
-    // Reported stalled, then reading a little just before a newer peer replaces it: the progress
-    // is looked at again, and the replaced peer lingers for the rest of its echo.
-    const int stallMs = 1000;
-    const StallTime stall(stallMs);
-    EchoHarness harness;
-    Peer peer(harness.port(), 64 * 1024);
-    QVERIFY(peer.connected());
-    const QByteArray sent = sendPastTheBacklog(peer, harness);
-    WaitUntil([] { return false; }, stallMs * 15 / 10);
-    // Reads, and reads again once more echo came: the second read acknowledges it.
-    peer.take(64 * 1024);
-    QVERIFY(WaitUntil([&] { return peer.waiting() > 0; }));
-    peer.take(64 * 1024);
-    Peer newer(harness.port());
-    QVERIFY(newer.connected());
-    QVERIFY(WaitUntil([&] { return harness.receivedBytes == sent.size(); }));
-    peer.setReading(true);
-    QVERIFY(WaitUntil([&] { return peer.ended(); }, 30000));
-    QCOMPARE(harness.drops, 0);
-    QVERIFY(peer.received == sent);
+    if (replaced) {
+        const qint64 neverArrived = peer.notYetAcknowledged();
+        Peer newer(harness.port());
+        QVERIFY(newer.connected());
+        QVERIFY(WaitUntil([&] { return harness.drops == 1; }));
+        QVERIFY2(harness.receivedBytes >= total - neverArrived && harness.receivedBytes <= total,
+                 qPrintable(QStringLiteral("%1 of %2, %3 never arrived")
+                                .arg(harness.receivedBytes)
+                                .arg(total)
+                                .arg(neverArrived)));
+    } else {
+        peer.setReading(true);
+        QVERIFY(WaitUntil([&] { return peer.ended(); }, 30000));
+        QCOMPARE(harness.drops, 0);
+        QCOMPARE(harness.receivedBytes, total);
+        QCOMPARE(peer.received.size(), total);
+    }
 }
 
 void SocketControlTest::readerCutWhileReadingIsToldWhatWasNeverSent()
