@@ -18,9 +18,9 @@ constexpr qint16 receiverToolIndex = 1;
 
 } // namespace
 
-void Main()
+void Main(const RunOptions &options)
 {
-    TrapErrors("(Main)", [] {
+    TrapErrors("(Main)", [&] {
         if (!InitApplication(receiverToolIndex, SetDefine)) {
             WriteLog(intToolIndex, QStringLiteral("(Main)"));
             return;
@@ -31,6 +31,8 @@ void Main()
         }
 
         MainForm().ReadSetting(strSettingFile[1]);
+        strBindAddress = options.bindAddress.value_or(
+            ReadIniString(SettingKeys::portSection, SettingKeys::bindAddress, strSettingFile[1]));
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
 
         const QString portText

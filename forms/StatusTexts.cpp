@@ -42,9 +42,11 @@ QString counts(const QString &direction, qint64 blocks, qint64 bytes, bool short
 
 namespace StatusTexts {
 
-QString Listening(quint16 port, bool listening)
+QString Listening(quint16 port, bool listening, const QString &address)
 {
     const QString state = listening ? QStringLiteral("待受中") : QStringLiteral("停止中");
+    if (!address.isEmpty())
+        return state + QLatin1Char(' ') + FormatPeer(address, port);
     return port == 0 ? state : state + QLatin1Char(' ') + QString::number(port);
 }
 

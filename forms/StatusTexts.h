@@ -5,9 +5,9 @@
 // What the status bar's connection panels and the grids' notes say.
 namespace StatusTexts {
 // "待受中 5000" while the listener holds port 5000; "停止中 5000" while stopped, naming the port
-// the next start will try. The panels share a narrow status bar, so their texts are terse; a
-// text that does not fit shows whole as a tooltip.
-QString Listening(quint16 port, bool listening = true);
+// the next start will try; with an address set, "待受中 127.0.0.1:5000". The panels share a
+// narrow status bar, so their texts are terse; a text that does not fit shows whole as a tooltip.
+QString Listening(quint16 port, bool listening = true, const QString &address = {});
 // "接続中 127.0.0.1:50123" ("[::1]:50123" for IPv6), or "未接続" without a peer.
 QString Connection(const QString &address, quint16 port);
 // The exact counts, "受信 3件 6,000バイト", "送信 …": tooltips and screen readers.

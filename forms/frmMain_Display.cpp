@@ -9,6 +9,7 @@
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
+#include "lib/modUtility.h"
 
 #include <QLabel>
 
@@ -32,7 +33,8 @@ void frmMain::RefreshStatus()
     // While stopped, the port the next start will try.
     const quint16 listening = wscRecv[0]->listeningPort();
     const quint16 next = lngRcvPort > 0 && lngRcvPort <= 65535 ? quint16(lngRcvPort) : 0;
-    sbListening->setFullText(StatusTexts::Listening(listening ? listening : next, listening != 0));
+    sbListening->setFullText(
+        StatusTexts::Listening(listening ? listening : next, listening != 0, strBindAddress));
     const SocketControl *connection = wscRecv.size() > 1 ? wscRecv[1] : nullptr;
     sbConnection->setFullText(
         connection ? StatusTexts::Connection(connection->peerAddress(), connection->peerPort())

@@ -54,6 +54,7 @@ void frmMain::cmdRecvData_Click()
     const bool succeeded = TrapErrors("(cmdRecvData_Click)", [&] {
         if (listener.state() == SocketControl::sckClosed) {
             nameListenAction(*cmdRecvData, true);
+            listener.setLocalAddress(strBindAddress);
             listener.setLocalPort(lngRcvPort);
             listener.listen();
             m_record.restartCounts();

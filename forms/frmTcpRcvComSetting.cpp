@@ -83,6 +83,8 @@ frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
 
     wscTcpRcvTest = new SocketControl(0, this);
     wscTcpRcvTest->setObjectName(QStringLiteral("wscTcpRcvTest"));
+    // A port is tried where the receiver will listen on it.
+    wscTcpRcvTest->setLocalAddress(strBindAddress);
 
     connect(cmdApply, &QPushButton::clicked, this, &frmTcpRcvComSetting::cmdApply_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmTcpRcvComSetting::cmdCancel_Click);

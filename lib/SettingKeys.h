@@ -6,6 +6,7 @@
 namespace SettingKeys {
 inline const QString portSection = QStringLiteral("Port");
 inline const QString tcpPort = QStringLiteral("TcpPort");
+inline const QString bindAddress = QStringLiteral("BindAddress");
 inline const QString maintenanceSection = QStringLiteral("Maintenance");
 inline const QString resSetting = QStringLiteral("ResSetting");
 inline const QString logMaxSize = QStringLiteral("LogMaxSize");

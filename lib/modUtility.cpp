@@ -12,6 +12,7 @@ QString strTempDir;
 QString strLogDir;
 qint16 intToolIndex = 0;
 std::array<QString, 10> strSettingFile;
+QString strBindAddress;
 
 namespace {
 const QString tempNotEmptied = QStringLiteral(

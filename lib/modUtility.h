@@ -10,6 +10,9 @@ extern QString strTempDir;
 extern QString strLogDir;
 extern qint16 intToolIndex;
 extern std::array<QString, 10> strSettingFile;
+// Where every listen of this run binds, the trial listens included: empty for every address, else
+// one numeric IPv4 or IPv6 address ([Port] BindAddress, or --bind for one run).
+extern QString strBindAddress;
 
 // Fills the record (through the tool's own setDefine), creates Log, Config and Temp,
 // sets up the log tables and empties Temp (a Temp that is not a real folder of the program folder

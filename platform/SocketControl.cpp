@@ -2,6 +2,7 @@
 
 #include "platform/RuntimeError.h"
 
+#include "platform/NumericAddress.h"
 #include "platform/PeerConnection.h"
 
 #include <QSet>
@@ -146,14 +147,25 @@ void SocketControl::setLocalPort(qint32 port)
     m_localPort = port;
 }
 
+void SocketControl::setLocalAddress(const QString &address)
+{
+    if (state() != sckClosed)
+        throw RuntimeError(ErrorText::wrongSocketState);
+    m_localAddress = address;
+}
+
 void SocketControl::listen()
 {
     if (state() != sckClosed)
         throw RuntimeError(ErrorText::wrongSocketState);
+    const QHostAddress address = NumericAddress(m_localAddress);
+    if (!m_localAddress.isEmpty() && address.isNull())
+        throw RuntimeError(describe(QAbstractSocket::SocketAddressNotAvailableError, QString()));
     auto *server = new Listener(this);
     const auto port = static_cast<quint16>(m_localPort);
-    bool listening = server->listen(QHostAddress::Any, port);
-    if (!listening && server->serverError() == QAbstractSocket::UnsupportedSocketOperationError)
+    bool listening = server->listen(address.isNull() ? QHostAddress::Any : address, port);
+    if (!listening && address.isNull()
+        && server->serverError() == QAbstractSocket::UnsupportedSocketOperationError)
         listening = server->listen(QHostAddress::AnyIPv4, port); // a machine without IPv6
     if (!listening) {
         const QString description = describe(server->serverError(), server->errorString());

@@ -40,8 +40,13 @@ public:
 
     qint32 localPort() const { return m_localPort; }
     void setLocalPort(qint32 port);
+    // Where listen binds: empty for every address, else one numeric IPv4 or IPv6 address
+    // (NumericAddress). Any other text is kept and refused by listen.
+    QString localAddress() const { return m_localAddress; }
+    void setLocalAddress(const QString &address);
 
-    // Listens on the local port, IPv6 and IPv4 together where the machine has IPv6.
+    // Listens on the local port: on every address, IPv6 and IPv4 together where the machine has
+    // IPv6, or on the local address alone when one is set.
     void listen();
     // Closes the listener, or the connection: that one still delivers its echo while it lingers.
     void close();
@@ -95,6 +100,7 @@ private:
 
     const int m_index;
     qint32 m_localPort = 0;
+    QString m_localAddress;
     Listener *m_server = nullptr;
     PeerConnection *m_connection = nullptr;
     // Closed connections still delivering their last echoes, oldest first.

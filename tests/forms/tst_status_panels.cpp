@@ -63,6 +63,12 @@ void StatusPanelsTest::texts_data()
     QTest::newRow("stopped, the next port")
         << StatusTexts::Listening(5000, false) << QStringLiteral("停止中 5000");
     QTest::newRow("listening") << StatusTexts::Listening(5000) << QStringLiteral("待受中 5000");
+    QTest::newRow("listening on one address")
+        << StatusTexts::Listening(5000, true, QStringLiteral("127.0.0.1"))
+        << QStringLiteral("待受中 127.0.0.1:5000");
+    QTest::newRow("stopped, one IPv6 address")
+        << StatusTexts::Listening(5000, false, QStringLiteral("::1"))
+        << QStringLiteral("停止中 [::1]:5000");
     QTest::newRow("no peer") << StatusTexts::Connection({}, 0) << QStringLiteral("未接続");
     QTest::newRow("IPv4 peer") << StatusTexts::Connection(QStringLiteral("127.0.0.1"), 50123)
                                << QStringLiteral("接続中 127.0.0.1:50123");

@@ -1,4 +1,5 @@
 #include "support/EventWait.h"
+#include "support/LoopbackClient.h"
 #include "support/ProcessResources.h"
 
 #include "platform/PeerConnection.h"
@@ -268,6 +269,8 @@ class SocketControlTest : public QObject
 private slots:
     void localPortRange_data();
     void localPortRange();
+    void localAddress_data();
+    void localAddress();
     void peerThatDoesNotReadIsNotReadEither();
     void halfClosingPeerGetsEveryEchoByteAfterTheBacklog();
     void halfClosedPeerThatNeverReadsIsEndedWithEverythingAccounted();
@@ -310,6 +313,54 @@ void SocketControlTest::localPortRange()
     }
     QCOMPARE(!refused, accepted);
     QCOMPARE(socket.localPort(), accepted ? port : 0);
+}
+
+void SocketControlTest::localAddress_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("reached");
+    QTest::addColumn<QStringList>("refused");
+    const QStringList none;
+    const QStringList first {QStringLiteral("127.0.0.1")};
+    const QStringList second {QStringLiteral("127.0.0.2")};
+    QTest::newRow("every address") << QString() << (first + second) << none;
+    QTest::newRow("127.0.0.1 alone") << first.front() << first << second;
+    QTest::newRow("127.0.0.2 alone") << second.front() << second << first;
+    // Texts that are no single numeric address never listen anywhere.
+    for (const char *text : {"localhost", "127.1", "127.0.0.256", "127.0.0.1 ", "1.2.3.4.5",
+                             "::1::2", "127.0.0.1:5000"})
+        QTest::newRow(text) << QString::fromLatin1(text) << none << none;
+    QTest::newRow("an address this machine lacks") << QStringLiteral("::2") << none << none;
+}
+
+void SocketControlTest::localAddress()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, reached);
+    QFETCH(QStringList, refused);
+    SocketControl listener;
+    listener.setLocalPort(0);
+    listener.setLocalAddress(address);
+    QCOMPARE(listener.localAddress(), address);
+    try {
+        listener.listen();
+    } catch (const RuntimeError &error) {
+        QVERIFY2(reached.isEmpty(), qPrintable(error.description()));
+        QCOMPARE(listener.state(), int(SocketControl::sckClosed));
+        return;
+    }
+    QVERIFY(!reached.isEmpty());
+    QSignalSpy requests(&listener, &SocketControl::connectionRequest);
+    for (const QString &peerAddress : reached) {
+        LoopbackClient peer;
+        QVERIFY2(peer.connectTo(listener.listeningPort(), peerAddress), qPrintable(peerAddress));
+    }
+    for (const QString &peerAddress : refused) {
+        LoopbackClient peer;
+        QVERIFY2(!peer.connectTo(listener.listeningPort(), peerAddress), qPrintable(peerAddress));
+    }
+    QVERIFY(WaitUntil([&] { return requests.size() >= reached.size(); }));
+    QCOMPARE(requests.size(), reached.size());
 }
 
 void SocketControlTest::peerThatDoesNotReadIsNotReadEither()

@@ -55,33 +55,60 @@ void StartupChoiceTest::cleanup()
 void StartupChoiceTest::firstWindow_data()
 {
     QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QByteArray>("bindAddress"); // in the settings file
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<bool>("mainWindow");
+    QTest::addColumn<QString>("bindOption"); // --bind, none when null
 
-    QTest::newRow("no settings file") << "none" << QStringList({readFailed}) << false;
-    QTest::newRow("port not numeric") << "abc" << QStringList() << false;
+    const QString noOption;
+    QTest::newRow("no settings file")
+        << "none" << QByteArray() << QStringList({readFailed}) << false << noOption;
+    QTest::newRow("port not numeric")
+        << "abc" << QByteArray() << QStringList() << false << noOption;
     QTest::newRow("port held by another listener")
-        << "held" << QStringList({portUnusable}) << false;
-    QTest::newRow("free port") << "free" << QStringList() << true;
+        << "held" << QByteArray() << QStringList({portUnusable}) << false << noOption;
+    QTest::newRow("free port") << "free" << QByteArray() << QStringList() << true << noOption;
+    // The trial listens where the receiver will: beside a listener on 127.0.0.1 alone.
+    QTest::newRow("port held on 127.0.0.1, bound to 127.0.0.2")
+        << "held on 127.0.0.1" << QByteArray("127.0.0.2") << QStringList() << true << noOption;
+    QTest::newRow("port held on 127.0.0.1, bound there")
+        << "held on 127.0.0.1" << QByteArray("127.0.0.1") << QStringList({portUnusable}) << false
+        << noOption;
+    QTest::newRow("--bind over the settings")
+        << "held on 127.0.0.1" << QByteArray("127.0.0.1") << QStringList() << true
+        << QStringLiteral("127.0.0.2");
+    QTest::newRow("a host name is no address")
+        << "free" << QByteArray("localhost") << QStringList({portUnusable}) << false << noOption;
 }
 
 void StartupChoiceTest::firstWindow()
 {
     QFETCH(QString, scenario);
+    QFETCH(QByteArray, bindAddress);
     QFETCH(QStringList, boxes);
     QFETCH(bool, mainWindow);
+    QFETCH(QString, bindOption);
 
+    // The port line carries the bind address line after it, in the same section.
+    const QByteArray bindLine
+        = bindAddress.isEmpty() ? QByteArray() : "\r\nBindAddress=" + bindAddress;
     QTcpServer holder;
     if (scenario == QStringLiteral("abc"))
         m_folder->writeSettings(ReceiverSettings("abc"));
-    if (scenario == QStringLiteral("held")) {
-        QVERIFY(holder.listen(QHostAddress::Any, 0));
-        m_folder->writeSettings(ReceiverSettings(QByteArray::number(holder.serverPort())));
+    if (scenario.startsWith(QStringLiteral("held"))) {
+        QVERIFY(holder.listen(
+            scenario == QStringLiteral("held") ? QHostAddress::Any : QHostAddress::LocalHost, 0));
+        m_folder->writeSettings(
+            ReceiverSettings(QByteArray::number(holder.serverPort()) + bindLine));
     }
     if (scenario == QStringLiteral("free"))
-        m_folder->writeSettings(ReceiverSettings(QByteArray::number(FreeLoopbackPort())));
+        m_folder->writeSettings(
+            ReceiverSettings(QByteArray::number(FreeLoopbackPort()) + bindLine));
 
-    Main();
+    RunOptions options;
+    if (!bindOption.isNull())
+        options.bindAddress = bindOption;
+    Main(options);
     QCOMPARE(m_boxes->texts(), boxes);
     QCOMPARE(MainFormExists() && MainForm().isVisible(), mainWindow);
     QCOMPARE(ComSettingFormExists() && ComSettingForm().isVisible(), !mainWindow);
