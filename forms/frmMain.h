@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lib/ReceivePath.h"
+#include "lib/ResponseRules.h"
 
 #include <QMainWindow>
 #include <vector>
@@ -33,6 +34,7 @@ class StatusPanel;
 //   frmMain_ComSetting.cpp   設定 → 通信 (ComSetting_Click)
 //   frmMain_CustomData.cpp   設定 → 応答データ (CustomData_Click, ApplyCustomReply)
 //   frmMain_Capture.cpp      設定 → データ記録 and ログフォルダを開く
+//   frmMain_Rules.cpp        設定 → 応答ルール and 1バイトのデータも受信する
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -62,6 +64,8 @@ private slots:
     void ComSetting_Click();
     void CustomData_Click();
     void CaptureData_Click(bool checked);
+    void ResponseRules_Click();
+    void ReceiveLoneByte_Click(bool checked);
     void OpenLogFolder_Click();
     void wscRecv_ConnectionRequest(int index, qintptr requestId);
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
@@ -84,6 +88,9 @@ private:
     // Saves the reply the custom option answers with (empty: none) and puts it to use at once;
     // false, with a box and a log line, when the settings file could not be written.
     bool ApplyCustomReply(const QByteArray &reply);
+    // Saves the rules the dialog checked; false, with a box and a log line, when the rules file
+    // could not be written.
+    bool ApplyResponseRules(const QList<ResponseRule> &rules);
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
@@ -96,7 +103,9 @@ private:
     QMenu *Admin = nullptr;
     QAction *ComSetting = nullptr;
     QAction *CustomData = nullptr;
+    QAction *ResponseRules = nullptr;
     QAction *CaptureData = nullptr;
+    QAction *ReceiveLoneByte = nullptr;
     QAction *OpenLogFolder = nullptr;
     QLabel *lblRcvData = nullptr;
     Lamp *shpRecvLed = nullptr;

@@ -129,9 +129,14 @@ void frmMain::CreateControls()
     ComSetting->setObjectName(QStringLiteral("ComSetting"));
     CustomData = Admin->addAction(QStringLiteral("応答データ..."));
     CustomData->setObjectName(QStringLiteral("CustomData"));
+    ResponseRules = Admin->addAction(QStringLiteral("応答ルール..."));
+    ResponseRules->setObjectName(QStringLiteral("ResponseRules"));
     CaptureData = Admin->addAction(QStringLiteral("データ記録"));
     CaptureData->setObjectName(QStringLiteral("CaptureData"));
     CaptureData->setCheckable(true);
+    ReceiveLoneByte = Admin->addAction(QStringLiteral("1バイトのデータも受信する"));
+    ReceiveLoneByte->setObjectName(QStringLiteral("ReceiveLoneByte"));
+    ReceiveLoneByte->setCheckable(true);
     OpenLogFolder = Admin->addAction(QStringLiteral("ログフォルダを開く"));
     OpenLogFolder->setObjectName(QStringLiteral("OpenLogFolder"));
 
@@ -228,7 +233,9 @@ void frmMain::CreateControls()
     connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);
     connect(ComSetting, &QAction::triggered, this, &frmMain::ComSetting_Click);
     connect(CustomData, &QAction::triggered, this, &frmMain::CustomData_Click);
+    connect(ResponseRules, &QAction::triggered, this, &frmMain::ResponseRules_Click);
     connect(CaptureData, &QAction::triggered, this, &frmMain::CaptureData_Click);
+    connect(ReceiveLoneByte, &QAction::triggered, this, &frmMain::ReceiveLoneByte_Click);
     connect(OpenLogFolder, &QAction::triggered, this, &frmMain::OpenLogFolder_Click);
     connect(tmrNowDateTime, &QTimer::timeout, this, &frmMain::tmrNowDateTime_Timer);
 

@@ -6,7 +6,10 @@
 #include "lib/DisplayTime.h"
 #include "lib/ErrorTrap.h"
 #include "lib/HexGridModel.h"
+#include "lib/OnOffSetting.h"
+#include "lib/SettingKeys.h"
 #include "lib/modSimGeneral.h"
+#include "lib/modUtility.h"
 #include "platform/Clock.h"
 
 #include <QAction>
@@ -25,6 +28,8 @@ void frmMain::Form_Load()
         CtrlLed(*shpRecvLed, 0);
         RefreshStatus();
         CaptureData->setChecked(m_captureData);
+        ReceiveLoneByte->setChecked(
+            ReadOnOffSetting(strSettingFile[1], SettingKeys::receiveLoneByte));
         // The custom option can be chosen only when there is a reply to answer with.
         optCustom->setEnabled(!m_customReply.isEmpty());
         if (intResSetting == 0)

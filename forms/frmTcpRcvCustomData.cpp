@@ -14,30 +14,6 @@
 #include <QPushButton>
 #include <QTextCursor>
 
-namespace {
-// What is wrong with the text, naming the character by its position counted from 1.
-QString FaultText(const CustomReplyText &parsed, const QString &text)
-{
-    const QString position = QString::number(parsed.position + 1);
-    switch (parsed.fault) {
-    case CustomReplyText::Fault::BadCharacter:
-        return QStringLiteral("応答データの%1文字目「%2」は16進数ではありません。")
-            .arg(position, text.at(parsed.position));
-    case CustomReplyText::Fault::OddDigits:
-        return QStringLiteral("応答データの%1文字目の桁が2桁の組になっていません。"
-                              "16進数は2桁ずつ入力してください。")
-            .arg(position);
-    case CustomReplyText::Fault::TooLong:
-        return QStringLiteral("応答データは%1バイトまでです。%2文字目から後を削ってください。")
-            .arg(maxCustomReplyBytes)
-            .arg(position);
-    case CustomReplyText::Fault::None:
-        break;
-    }
-    return {};
-}
-} // namespace
-
 frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep, QWidget *parent)
     : QDialog(parent), m_keep(std::move(keep))
 {
@@ -97,7 +73,7 @@ void frmTcpRcvCustomData::cmdApply_Click()
         const QString text = txtCustomData->toPlainText();
         const CustomReplyText parsed = ParseCustomReply(text);
         if (parsed.fault != CustomReplyText::Fault::None) {
-            MsgBox(FaultText(parsed, text), MsgBoxStyle::OkOnly);
+            MsgBox(DescribeCustomReplyFault(parsed, text), MsgBoxStyle::OkOnly);
             SelectText(parsed.position,
                        parsed.fault == CustomReplyText::Fault::TooLong
                            ? text.size() - parsed.position

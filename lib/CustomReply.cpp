@@ -4,63 +4,25 @@
 #include "lib/modFileIO.h"
 #include "platform/IniProfile.h"
 
-namespace {
-int HexDigitValue(QChar character)
-{
-    const char16_t c = character.unicode();
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
-bool IsBlank(QChar character)
-{
-    return character == u' ' || character == u'\t' || character == u'\r' || character == u'\n';
-}
-
-CustomReplyText Fault(CustomReplyText::Fault fault, qsizetype position)
-{
-    CustomReplyText result;
-    result.fault = fault;
-    result.position = position;
-    return result;
-}
-} // namespace
-
 CustomReplyText ParseCustomReply(const QString &text)
 {
+    const HexText parsed = ParseHexText(text, HexExtras::None, maxCustomReplyBytes);
     CustomReplyText result;
-    qsizetype firstDigitAt = -1; // the first digit of a pair still waiting for its second
-    int high = 0;
-    for (qsizetype index = 0; index < text.size(); ++index) {
-        const QChar character = text.at(index);
-        const int value = HexDigitValue(character);
-        if (value >= 0 && firstDigitAt >= 0) {
-            result.bytes.append(char(high << 4 | value));
-            firstDigitAt = -1;
-        } else if (value >= 0) {
-            if (result.bytes.size() == maxCustomReplyBytes)
-                return Fault(CustomReplyText::Fault::TooLong, index);
-            firstDigitAt = index;
-            high = value;
-        } else if (!IsBlank(character)) {
-            return Fault(CustomReplyText::Fault::BadCharacter, index);
-        } else if (firstDigitAt >= 0) {
-            return Fault(CustomReplyText::Fault::OddDigits, firstDigitAt);
-        }
-    }
-    if (firstDigitAt >= 0)
-        return Fault(CustomReplyText::Fault::OddDigits, firstDigitAt);
+    result.bytes = parsed.bytes;
+    result.fault = parsed.fault;
+    result.position = parsed.position;
     return result;
 }
 
 QString FormatCustomReply(const QByteArray &reply)
 {
     return QString::fromLatin1(reply.toHex(' ').toUpper());
+}
+
+QString DescribeCustomReplyFault(const CustomReplyText &parsed, const QString &text)
+{
+    return DescribeHexFault(QStringLiteral("応答データ"), parsed.fault, parsed.position, text,
+                            maxCustomReplyBytes);
 }
 
 QByteArray ReadCustomReply(const QString &iniFile)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/HexText.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,7 +11,7 @@ constexpr qsizetype maxCustomReplyBytes = 2048;
 
 struct CustomReplyText
 {
-    enum class Fault { None, BadCharacter, OddDigits, TooLong };
+    using Fault = HexTextFault; // None, BadCharacter, OddDigits or TooLong
 
     QByteArray bytes; // empty for a text of blanks only, and whenever there is a fault
     Fault fault = Fault::None;
@@ -23,6 +25,10 @@ CustomReplyText ParseCustomReply(const QString &text);
 
 // Upper-case pairs separated by one blank, "02 41 42 03": the form the settings file keeps.
 QString FormatCustomReply(const QByteArray &reply);
+
+// What is wrong with text, as the dialog says it:
+// "応答データの5文字目「G」は16進数ではありません。"
+QString DescribeCustomReplyFault(const CustomReplyText &parsed, const QString &text);
 
 // The reply set in the settings file; empty when none is set or the value is not a valid reply.
 QByteArray ReadCustomReply(const QString &iniFile);

@@ -13,4 +13,6 @@ inline const QString logMaxSize = QStringLiteral("LogMaxSize");
 inline const QString logGenerations = QStringLiteral("LogGenerations");
 inline const QString captureData = QStringLiteral("CaptureData");
 inline const QString customData = QStringLiteral("CustomData");
+// "1": a byte that arrives alone is a block like any other (else it waits for more).
+inline const QString receiveLoneByte = QStringLiteral("ReceiveLoneByte");
 } // namespace SettingKeys

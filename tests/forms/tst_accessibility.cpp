@@ -6,17 +6,20 @@
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/frmTcpRcvCustomData.h"
+#include "forms/frmTcpRcvRules.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "lib/HexGridModel.h"
 
 #include <QAccessible>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 namespace {
@@ -32,7 +35,7 @@ QString accessibleNameOf(QObject *object)
 bool isControl(QWidget *widget)
 {
     for (QWidget *part = widget->parentWidget(); part; part = part->parentWidget()) {
-        if (qobject_cast<HexGrid *>(part))
+        if (qobject_cast<QAbstractItemView *>(part))
             return false;
     }
     if (widget->objectName().startsWith(QLatin1String("qt_")))
@@ -40,7 +43,8 @@ bool isControl(QWidget *widget)
     return qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget)
         || qobject_cast<QLineEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
         || qobject_cast<QGroupBox *>(widget) || qobject_cast<HexGrid *>(widget)
-        || qobject_cast<Lamp *>(widget);
+        || qobject_cast<Lamp *>(widget) || qobject_cast<QComboBox *>(widget)
+        || qobject_cast<QTableWidget *>(widget);
 }
 
 QStringList controlsWithoutName(QWidget *window)
@@ -136,9 +140,10 @@ void AccessibilityTest::noNamelessControl()
     MainForm().Show();
     ComSettingForm().Load();
     frmTcpRcvCustomData replyDialog({}, {});
+    frmTcpRcvRules rulesDialog({{true, RuleKind::Starts, "02", "06"}}, {});
     for (QWidget *window :
          {static_cast<QWidget *>(&MainForm()), static_cast<QWidget *>(&ComSettingForm()),
-          static_cast<QWidget *>(&replyDialog)}) {
+          static_cast<QWidget *>(&replyDialog), static_cast<QWidget *>(&rulesDialog)}) {
         const QStringList missing = controlsWithoutName(window);
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(", "))));
     }
@@ -154,8 +159,12 @@ void AccessibilityTest::menuItemsAreNamed()
     QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("設定"));
     QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(Ctl<QMenu>(form, "Admin"));
     QVERIFY(menu);
-    const QStringList items {QStringLiteral("通信"), QStringLiteral("応答データ..."),
-                             QStringLiteral("データ記録"), QStringLiteral("ログフォルダを開く")};
+    const QStringList items {QStringLiteral("通信"),
+                             QStringLiteral("応答データ..."),
+                             QStringLiteral("応答ルール..."),
+                             QStringLiteral("データ記録"),
+                             QStringLiteral("1バイトのデータも受信する"),
+                             QStringLiteral("ログフォルダを開く")};
     QCOMPARE(menu->childCount(), items.size());
     for (int item = 0; item < items.size(); ++item)
         QCOMPARE(menu->child(item)->text(QAccessible::Name), items.at(item));
