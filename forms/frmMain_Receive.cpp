@@ -92,7 +92,8 @@ void frmMain::wscRecv_ConnectionRequest(int index, qintptr requestId)
 void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
 {
     static const char tag[] = "(wscRecv_DataArrival)";
-    const bool block = bytesTotal > 1;
+    // A lone byte waits for the next block, unless none can follow it: then it is the last one.
+    const bool block = bytesTotal > 1 || (bytesTotal == 1 && wscRecv.at(1)->nothingMoreCanFollow());
     TrapErrors(tag, [&] {
         // A lone byte counts as an error; it stays waiting and comes with the next block.
         // optNothing, or no option at all, sends nothing.
