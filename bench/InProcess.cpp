@@ -5,16 +5,14 @@
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/MessageBox.h"
-#include "lib/DataCapture.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
-#include "lib/ReceivePath.h"
+#include "lib/ReceiverSession.h"
 #include "lib/modLogging.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
-#include "platform/SocketControl.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -23,6 +21,7 @@
 
 #include <cmath>
 #include <sys/socket.h>
+#include <utility>
 
 namespace {
 double microsSince(Clock::time_point start)
@@ -85,41 +84,38 @@ bool echoed(Connection &peer, const BytePattern &pattern, std::uint64_t offset, 
     return got == size && pattern.matches(offset, echo.data(), size);
 }
 
-// The data path alone on a socket pair of our own, as the window's data event runs it.
+// The data path alone on a receiver session of the benchmark's own, as the window's data event
+// runs it: each block is handed to the session once all of it waits in the socket.
 QString measureDataPath(const BytePattern &pattern, int blocks, QList<BlockCosts> &sizes)
 {
-    SocketControl listener(0);
-    SocketControl connection(1);
-    QObject::connect(&listener, &SocketControl::connectionRequest,
-                     [&connection](int, qintptr request) { connection.accept(request); });
+    ReceiverSession session;
+    session.setAnswerMode(AnswerMode::Echo);
+    qint64 waiting = 0;
+    ReceiverSession::SocketEventRoute route;
+    route.dataArrival = [&waiting](int, qint64 bytesTotal) {
+        waiting = bytesTotal;
+    };
+    session.routeSocketEvents(route);
     Connection peer;
     std::string error;
     try {
-        listener.listen();
+        session.start(0);
     } catch (const std::exception &failure) {
         return QString::fromUtf8(failure.what());
     }
-    if (!peer.open(listener.listeningPort(), &error)
-        || !pump([&] { return connection.state() == SocketControl::sckConnected; }))
-        return QStringLiteral("no socket pair: ") + QString::fromStdString(error);
-    ReceiveRecord record;
-    ReceiveMode mode;
-    mode.echo = true;
+    if (!peer.open(session.listeningPort(), &error)
+        || !pump([&] { return session.peerPort() != 0; }))
+        return QStringLiteral("no connection: ") + QString::fromStdString(error);
     std::uint64_t offset = 0;
     for (BlockCosts &costs : sizes) {
         std::vector<char> echo(costs.size);
         for (int block = -200; block < blocks; ++block) { // 200 unrecorded
             offset = BytePattern::next(offset, costs.size);
             ::send(peer.fd(), pattern.at(offset), costs.size, MSG_NOSIGNAL);
-            if (!pump([&] { return connection.bytesReceived() >= qint64(costs.size); }))
+            if (!pump([&] { return waiting >= qint64(costs.size); }))
                 return QStringLiteral("a block did not arrive");
             const Clock::time_point start = Clock::now();
-            try {
-                ReceiveBlock(connection, connection.bytesReceived(), mode, record);
-                RotateToolFiles(1, false, "(wscRecv_DataArrival)");
-            } catch (const std::exception &failure) {
-                return QString::fromUtf8(failure.what());
-            }
+            session.DataArrival(1, std::exchange(waiting, 0));
             if (block >= 0)
                 costs.handler.push_back(microsSince(start));
             std::size_t got = 0;

@@ -2,7 +2,7 @@
 
 #include "forms/ui/MessageBox.h"
 #include "lib/ErrorTrap.h"
-#include "platform/SocketControl.h"
+#include "lib/ReceiverSession.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -62,7 +62,7 @@ bool frmMain::ConfirmAndEnd()
                      QStringLiteral("Parvel"));
         if (answer != MsgBoxResult::Ok)
             return;
-        wscRecv.at(0)->close();
+        m_session->stop();
         ending = true;
         hide();
         // Leave the event loop at once: no further handler runs.

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "lib/ReceivePath.h"
 #include "lib/ResponseRules.h"
 
 #include <QMainWindow>
-#include <vector>
 
 class FrameThrottle;
 class HexGrid;
@@ -17,11 +15,12 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QTimer;
-class SocketControl;
+class ReceiverSession;
 class StatusPanel;
 
 // The receive monitor: hex grids of the last received and the last answered block, lamps,
-// timestamps, the response choice, the start/stop and exit buttons.
+// timestamps, the response choice, the start/stop and exit buttons. It drives the receiver
+// session (lib/ReceiverSession) and shows what the session reports; it never receives itself.
 //
 // Where each part lives:
 //   frmMain.cpp              construction, Show, and leaving: closeEvent, cmdEnd_Click,
@@ -29,7 +28,8 @@ class StatusPanel;
 //   frmMain_Layout.cpp       the controls, their places, names and Tab order (CreateControls)
 //   frmMain_Load.cpp         Form_Load and the clock (tmrNowDateTime_Timer)
 //   frmMain_ReadSetting.cpp  ReadSetting: the settings file into the members and log globals
-//   frmMain_Receive.cpp      listening and the peer: cmdRecvData_Click and the wscRecv_* events
+//   frmMain_Receive.cpp      the session: cmdRecvData_Click, the response options, and the
+//                            wscRecv_* events forwarded to it
 //   frmMain_Display.cpp      the display pass (RefreshDisplay) and the status panels
 //   frmMain_ComSetting.cpp   設定 → 通信 (ComSetting_Click)
 //   frmMain_CustomData.cpp   設定 → 応答データ (CustomData_Click, ApplyCustomReply)
@@ -71,15 +71,15 @@ private slots:
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
     void wscRecv_Close(int index);
     void wscRecv_Error(int index);
+    // Tells the session the answer the checked response option stands for.
+    void ApplyResponseOption();
     // Brings the status panels up to date, and lamps, time stamps and grids to the newest block
     // of the record.
     void RefreshDisplay();
 
 private:
     void CreateControls();
-    void ConnectSocket(SocketControl *socket);
-    // Creates element index of wscRecv, named "wscRecv<index>" for tests.
-    SocketControl *CreateSocket(int index);
+    void ConnectSession();
     // Asks the exit question; true when the user confirmed and the program is ending.
     bool ConfirmAndEnd();
     void RefreshStatus();
@@ -94,10 +94,6 @@ private:
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
-    // Every block's bytes go to the capture file; read with the settings, off unless "1".
-    bool m_captureData = false;
-    // What the custom option answers each block with; empty while no reply is set.
-    QByteArray m_customReply;
 
     // Controls; each carries its name as its object name.
     QMenu *Admin = nullptr;
@@ -136,15 +132,14 @@ private:
     QLabel *lblSendShown = nullptr;
     QTimer *tmrNowDateTime = nullptr;
 
-    // Element 0 listens; element 1, created on the first connection request, carries the peer.
-    std::vector<SocketControl *> wscRecv;
+    // The receiver: the sockets wscRecv (element 0 listens, element 1 carries the peer), the
+    // answer, the capture, the counts and the record of the newest blocks.
+    ReceiverSession *m_session = nullptr;
 
-    // The window follows the data: the receive path notes each block here, and one refresh a
-    // frame at most shows the newest.
-    ReceiveRecord m_record;
+    // The window follows the data: one refresh a frame at most shows the session's newest block.
     quint64 m_shownSerial = 0;
     quint64 m_shownSentSerial = 0;
-    FrameThrottle *m_display = nullptr;
+    FrameThrottle *m_displayThrottle = nullptr;
 
     bool m_loaded = false;
 };

@@ -4,6 +4,7 @@
 #include "forms/ui/MessageBox.h"
 #include "lib/DataCapture.h"
 #include "lib/ErrorTrap.h"
+#include "lib/ReceiverSession.h"
 #include "lib/modUtility.h"
 
 #include <QAction>
@@ -15,12 +16,13 @@ void frmMain::CaptureData_Click(bool checked)
 {
     TrapErrors("(CaptureData_Click)", [&] {
         // Written at once, as the port is; unlike the port it takes effect at once too.
-        if (!WriteCaptureSetting(strSettingFile[1], checked)) {
-            CaptureData->setChecked(m_captureData);
+        const WriteResult written = WriteCaptureSetting(strSettingFile[1], checked);
+        if (!written) {
+            CaptureData->setChecked(m_session->mode().capture);
             MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
-            throw RuntimeError(ErrorText::permissionDenied);
+            throw RuntimeError(written.failure);
         }
-        m_captureData = checked;
+        m_session->setCapture(checked);
     });
 }
 

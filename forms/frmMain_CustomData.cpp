@@ -5,6 +5,7 @@
 #include "forms/ui/MessageBox.h"
 #include "lib/CustomReply.h"
 #include "lib/ErrorTrap.h"
+#include "lib/ReceiverSession.h"
 #include "lib/modUtility.h"
 
 #include <QRadioButton>
@@ -12,8 +13,9 @@
 void frmMain::CustomData_Click()
 {
     TrapErrors("(CustomData_Click)", [this] {
-        frmTcpRcvCustomData dialog(
-            m_customReply, [this](const QByteArray &reply) { return ApplyCustomReply(reply); });
+        frmTcpRcvCustomData dialog(m_session->mode().reply, [this](const QByteArray &reply) {
+            return ApplyCustomReply(reply);
+        });
         dialog.exec();
     });
 }
@@ -21,12 +23,13 @@ void frmMain::CustomData_Click()
 bool frmMain::ApplyCustomReply(const QByteArray &reply)
 {
     return TrapErrors("(CustomData_Click)", [&] {
-        if (!WriteCustomReply(strSettingFile[1], reply)) {
+        const WriteResult written = WriteCustomReply(strSettingFile[1], reply);
+        if (!written) {
             MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
-            throw RuntimeError(ErrorText::permissionDenied);
+            throw RuntimeError(written.failure);
         }
         // From the next block on, also while listening.
-        m_customReply = reply;
+        m_session->setCustomReply(reply);
         optCustom->setEnabled(!reply.isEmpty());
         if (reply.isEmpty() && optCustom->isChecked()) {
             // No reply, no answer: the group is left with no option selected, as a response

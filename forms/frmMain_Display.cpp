@@ -2,7 +2,7 @@
 
 #include "forms/StatusTexts.h"
 #include "forms/ui/StatusPanel.h"
-#include "platform/SocketControl.h"
+#include "lib/ReceiverSession.h"
 
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
@@ -31,36 +31,36 @@ void showNote(QLabel &note, qint64 blockBytes)
 void frmMain::RefreshStatus()
 {
     // While stopped, the port the next start will try.
-    const quint16 listening = wscRecv[0]->listeningPort();
+    const quint16 listening = m_session->listeningPort();
     const quint16 next = lngRcvPort > 0 && lngRcvPort <= 65535 ? quint16(lngRcvPort) : 0;
     sbListening->setFullText(
         StatusTexts::Listening(listening ? listening : next, listening != 0, strBindAddress));
-    const SocketControl *connection = wscRecv.size() > 1 ? wscRecv[1] : nullptr;
     sbConnection->setFullText(
-        connection ? StatusTexts::Connection(connection->peerAddress(), connection->peerPort())
-                   : StatusTexts::Connection({}, 0));
+        StatusTexts::Connection(m_session->peerAddress(), m_session->peerPort()));
+    const ReceiveRecord &record = m_session->record();
     sbReceived->setFullText(
-        StatusTexts::Received(m_record.blocksReceived, m_record.bytesReceived),
-        StatusTexts::ReceivedShort(m_record.blocksReceived, m_record.bytesReceived));
-    sbSent->setFullText(StatusTexts::Sent(m_record.blocksSent, m_record.bytesSent),
-                        StatusTexts::SentShort(m_record.blocksSent, m_record.bytesSent));
+        StatusTexts::Received(record.blocksReceived, record.bytesReceived),
+        StatusTexts::ReceivedShort(record.blocksReceived, record.bytesReceived));
+    sbSent->setFullText(StatusTexts::Sent(record.blocksSent, record.bytesSent),
+                        StatusTexts::SentShort(record.blocksSent, record.bytesSent));
 }
 
 void frmMain::RefreshDisplay()
 {
     RefreshStatus();
-    if (m_record.serial == m_shownSerial)
+    const ReceiveRecord &record = m_session->record();
+    if (record.serial == m_shownSerial)
         return;
-    m_shownSerial = m_record.serial;
+    m_shownSerial = record.serial;
     CtrlLed(*shpRecvLed, 1);
-    CtrlLed(*shpSendLed, m_record.sentSerial == m_record.serial ? 1 : 0);
-    lblLastRecvDateTimeData->setText(displayTimeOf(m_record.receivedAtMs));
-    SetGridFromByteArray(fgrdRecvData->hexModel(), m_record.received);
-    showNote(*lblRecvShown, m_record.received.size());
-    if (m_record.sentSerial != m_shownSentSerial) {
-        m_shownSentSerial = m_record.sentSerial;
-        lblLastSentDateTimeData->setText(displayTimeOf(m_record.sentAtMs));
-        SetGridFromByteArray(fgrdSendData->hexModel(), m_record.sent);
-        showNote(*lblSendShown, m_record.sent.size());
+    CtrlLed(*shpSendLed, record.sentSerial == record.serial ? 1 : 0);
+    lblLastRecvDateTimeData->setText(displayTimeOf(record.receivedAtMs));
+    SetGridFromByteArray(fgrdRecvData->hexModel(), record.received);
+    showNote(*lblRecvShown, record.received.size());
+    if (record.sentSerial != m_shownSentSerial) {
+        m_shownSentSerial = record.sentSerial;
+        lblLastSentDateTimeData->setText(displayTimeOf(record.sentAtMs));
+        SetGridFromByteArray(fgrdSendData->hexModel(), record.sent);
+        showNote(*lblSendShown, record.sent.size());
     }
 }

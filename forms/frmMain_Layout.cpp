@@ -8,8 +8,8 @@
 #include "forms/ui/StatusPanel.h"
 #include "forms/ui/Twips.h"
 #include "lib/DisplayTime.h"
+#include "lib/ReceiverSession.h"
 #include "platform/Clock.h"
-#include "platform/SocketControl.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -226,8 +226,9 @@ void frmMain::CreateControls()
     tmrNowDateTime->setObjectName(QStringLiteral("tmrNowDateTime"));
     tmrNowDateTime->setInterval(500);
 
-    CreateSocket(0);
-    m_display = new FrameThrottle([this] { RefreshDisplay(); }, this);
+    m_session = new ReceiverSession(this);
+    m_displayThrottle = new FrameThrottle([this] { RefreshDisplay(); }, this);
+    ConnectSession();
 
     connect(cmdRecvData, &QPushButton::clicked, this, &frmMain::cmdRecvData_Click);
     connect(cmdEnd, &QPushButton::clicked, this, &frmMain::cmdEnd_Click);

@@ -7,6 +7,7 @@
 #include "lib/ErrorTrap.h"
 #include "lib/HexGridModel.h"
 #include "lib/OnOffSetting.h"
+#include "lib/ReceiverSession.h"
 #include "lib/SettingKeys.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
@@ -27,16 +28,17 @@ void frmMain::Form_Load()
         CtrlLed(*shpSendLed, 0);
         CtrlLed(*shpRecvLed, 0);
         RefreshStatus();
-        CaptureData->setChecked(m_captureData);
+        CaptureData->setChecked(m_session->mode().capture);
         ReceiveLoneByte->setChecked(
             ReadOnOffSetting(strSettingFile[1], SettingKeys::receiveLoneByte));
         // The custom option can be chosen only when there is a reply to answer with.
-        optCustom->setEnabled(!m_customReply.isEmpty());
+        const bool replySet = !m_session->mode().reply.isEmpty();
+        optCustom->setEnabled(replySet);
         if (intResSetting == 0)
             optNothing->setChecked(true);
         else if (intResSetting == 1)
             optRcvData->setChecked(true);
-        else if (intResSetting == 2 && !m_customReply.isEmpty())
+        else if (intResSetting == 2 && replySet)
             optCustom->setChecked(true);
         CenterForm(*this);
     });

@@ -4,12 +4,10 @@
 #include "forms/ui/FrameThrottle.h"
 #include "forms/ui/Lamp.h"
 #include "forms/ui/MessageBox.h"
-#include "lib/DataCapture.h"
 #include "lib/ErrorTrap.h"
-#include "lib/modLogging.h"
+#include "lib/ReceiverSession.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
-#include "platform/SocketControl.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,42 +22,45 @@ void nameListenAction(QPushButton &button, bool listening)
 }
 } // namespace
 
-SocketControl *frmMain::CreateSocket(int index)
+void frmMain::ConnectSession()
 {
-    auto *socket = new SocketControl(index, this);
-    socket->setObjectName(QStringLiteral("wscRecv%1").arg(index));
-    wscRecv.push_back(socket);
-    ConnectSocket(socket);
-    return socket;
+    // The socket events keep their handlers' names on the window, each forwarding to the session.
+    m_session->routeSocketEvents({
+        [this](int index, qintptr requestId) { wscRecv_ConnectionRequest(index, requestId); },
+        [this](int index, qint64 bytesTotal) { wscRecv_DataArrival(index, bytesTotal); },
+        [this](int index) { wscRecv_Close(index); },
+        [this](int index) { wscRecv_Error(index); },
+    });
+    // Whatever the session reports, the window catches up on its next display pass.
+    const auto refresh = [this] {
+        m_displayThrottle->request();
+    };
+    connect(m_session, &ReceiverSession::listeningChanged, this, refresh);
+    connect(m_session, &ReceiverSession::peerConnected, this, refresh);
+    connect(m_session, &ReceiverSession::peerReplaced, this, refresh);
+    connect(m_session, &ReceiverSession::peerClosed, this, refresh);
+    connect(m_session, &ReceiverSession::loneByteHeld, this, refresh);
+    connect(m_session, &ReceiverSession::recordChanged, this, refresh);
+    for (QRadioButton *option : {optNothing, optRcvData, optCustom})
+        connect(option, &QRadioButton::toggled, this, &frmMain::ApplyResponseOption);
 }
 
-void frmMain::ConnectSocket(SocketControl *socket)
+void frmMain::ApplyResponseOption()
 {
-    connect(socket, &SocketControl::connectionRequest, this, &frmMain::wscRecv_ConnectionRequest);
-    connect(socket, &SocketControl::dataArrival, this, &frmMain::wscRecv_DataArrival);
-    connect(socket, &SocketControl::closed, this, &frmMain::wscRecv_Close);
-    connect(socket, &SocketControl::socketError, this,
-            [this](int index, int, const QString &) { wscRecv_Error(index); });
-    // Every echo line claimed bytes for the wire; the ones that never went are owned up to.
-    connect(socket, &SocketControl::echoDropped, this, [](int, qint64 bytes) {
-        WriteLog(intToolIndex,
-                 QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes)
-                     + QStringLiteral("(wscRecv_Close)"));
-    });
+    // No option checked (a response mode outside the options) answers nothing.
+    m_session->setAnswerMode(optRcvData->isChecked()      ? AnswerMode::Echo
+                                 : optCustom->isChecked() ? AnswerMode::CustomReply
+                                                          : AnswerMode::Nothing);
 }
 
 void frmMain::cmdRecvData_Click()
 {
-    SocketControl &listener = *wscRecv.at(0);
     const bool succeeded = TrapErrors("(cmdRecvData_Click)", [&] {
-        if (listener.state() == SocketControl::sckClosed) {
+        if (!m_session->isListening()) {
             nameListenAction(*cmdRecvData, true);
-            listener.setLocalAddress(strBindAddress);
-            listener.setLocalPort(lngRcvPort);
-            listener.listen();
-            m_record.restartCounts();
+            m_session->start(lngRcvPort, strBindAddress);
         } else {
-            listener.close();
+            m_session->stop();
             nameListenAction(*cmdRecvData, false);
             // The window shows every block noted before the stop, then both lamps go out.
             RefreshDisplay();
@@ -68,7 +69,7 @@ void frmMain::cmdRecvData_Click()
         }
     });
     // A refused listen leaves the listener closed, so the button offers to start again.
-    nameListenAction(*cmdRecvData, listener.state() != SocketControl::sckClosed);
+    nameListenAction(*cmdRecvData, m_session->isListening());
     RefreshStatus();
     if (!succeeded)
         MsgBox(Messages::portUnusable, MsgBoxStyle::Critical);
@@ -76,53 +77,20 @@ void frmMain::cmdRecvData_Click()
 
 void frmMain::wscRecv_ConnectionRequest(int index, qintptr requestId)
 {
-    TrapErrors("(wscRecv_ConnectionRequest)", [&] {
-        if (index != 0)
-            return;
-        if (wscRecv.size() == 1)
-            CreateSocket(1);
-        // The newest peer wins: the previous one is dropped.
-        if (wscRecv[1]->state() != SocketControl::sckClosed)
-            wscRecv[1]->close();
-        wscRecv[1]->accept(requestId);
-    });
-    m_display->request();
+    m_session->ConnectionRequest(index, requestId);
 }
 
-void frmMain::wscRecv_DataArrival(int, qint64 bytesTotal)
+void frmMain::wscRecv_DataArrival(int index, qint64 bytesTotal)
 {
-    static const char tag[] = "(wscRecv_DataArrival)";
-    // A lone byte waits for the next block, unless none can follow it: then it is the last one.
-    const bool block = bytesTotal > 1 || (bytesTotal == 1 && wscRecv.at(1)->nothingMoreCanFollow());
-    TrapErrors(tag, [&] {
-        // A lone byte counts as an error; it stays waiting and comes with the next block.
-        // optNothing, or no option at all, sends nothing.
-        if (!block)
-            WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
-        else
-            ReceiveBlock(*wscRecv.at(1), bytesTotal,
-                         {optRcvData->isChecked(),
-                          optCustom->isChecked() ? m_customReply : QByteArray(), m_captureData},
-                         m_record);
-    });
-    // After lone bytes and failed reads too: the log keeps its size limit whatever peers send.
-    RotateToolFiles(1, block && m_captureData, tag);
-    // Whatever the block's fate, the window catches up with what was noted, after the echo left.
-    m_display->request();
+    m_session->DataArrival(index, bytesTotal);
 }
 
 void frmMain::wscRecv_Close(int index)
 {
-    TrapErrors("(wscRecv_Close)", [&] { wscRecv.at(index)->close(); });
-    m_display->request();
+    m_session->Close(index);
 }
 
 void frmMain::wscRecv_Error(int index)
 {
-    TrapErrors("(wscRecv_Error)", [&] {
-        wscRecv.at(index)->close();
-        if (index == 0)
-            wscRecv[0]->listen();
-    });
-    m_display->request();
+    m_session->Error(index);
 }

@@ -46,10 +46,12 @@ bool frmMain::ApplyResponseRules(const QList<ResponseRule> &rules)
 void frmMain::ReceiveLoneByte_Click(bool checked)
 {
     TrapErrors("(ReceiveLoneByte_Click)", [&] {
-        if (!WriteOnOffSetting(strSettingFile[1], SettingKeys::receiveLoneByte, checked)) {
+        const WriteResult written
+            = WriteOnOffSetting(strSettingFile[1], SettingKeys::receiveLoneByte, checked);
+        if (!written) {
             ReceiveLoneByte->setChecked(!checked);
             MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
-            throw RuntimeError(ErrorText::permissionDenied);
+            throw RuntimeError(written.failure);
         }
     });
 }

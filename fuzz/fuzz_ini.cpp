@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!writableName(section, true) || !writableName(key, false) || !writableValue(value))
         return 0;
     const QByteArray otherBefore = ReadProfileString(otherSection, otherKey, scratchFile);
-    require(WriteProfileString(section, key, value, scratchFile), "write failed");
+    require(bool(WriteProfileString(section, key, value, scratchFile)), "write failed");
     require(ReadProfileString(section, key, scratchFile) == value, "value does not read back");
     if (!sameName(section, otherSection) || !sameName(key, otherKey))
         require(ReadProfileString(otherSection, otherKey, scratchFile) == otherBefore,

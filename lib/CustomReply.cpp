@@ -33,7 +33,7 @@ QByteArray ReadCustomReply(const QString &iniFile)
     return ParseCustomReply(QString::fromUtf8(value)).bytes;
 }
 
-bool WriteCustomReply(const QString &iniFile, const QByteArray &reply)
+WriteResult WriteCustomReply(const QString &iniFile, const QByteArray &reply)
 {
     return WriteIniString(SettingKeys::maintenanceSection, SettingKeys::customData, iniFile,
                           FormatCustomReply(reply));

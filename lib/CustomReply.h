@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lib/HexText.h"
+#include "platform/IniProfile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,6 +33,6 @@ QString DescribeCustomReplyFault(const CustomReplyText &parsed, const QString &t
 
 // The reply set in the settings file; empty when none is set or the value is not a valid reply.
 QByteArray ReadCustomReply(const QString &iniFile);
-// Writes the reply in its kept form (no reply: an empty value); false when the settings file
-// could not be replaced.
-bool WriteCustomReply(const QString &iniFile, const QByteArray &reply);
+// Writes the reply in its kept form (no reply: an empty value); the result says why the settings
+// file could not be replaced.
+WriteResult WriteCustomReply(const QString &iniFile, const QByteArray &reply);

@@ -197,7 +197,7 @@ bool ReadCaptureSetting(const QString &iniFile)
         == QLatin1String("1");
 }
 
-bool WriteCaptureSetting(const QString &iniFile, bool on)
+WriteResult WriteCaptureSetting(const QString &iniFile, bool on)
 {
     return WriteIniString(SettingKeys::maintenanceSection, SettingKeys::captureData, iniFile,
                           on ? QStringLiteral("1") : QStringLiteral("0"));

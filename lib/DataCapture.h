@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/IniProfile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,5 +35,5 @@ void RotateToolFiles(qint16 toolIndex, bool capture, const char *tag);
 
 // Capture is on when [Maintenance] CaptureData reads exactly "1"; anything else is off, silently.
 bool ReadCaptureSetting(const QString &iniFile);
-// Writes CaptureData as "1" or "0"; false when the settings file could not be replaced.
-bool WriteCaptureSetting(const QString &iniFile, bool on);
+// Writes CaptureData as "1" or "0"; the result says why the settings file could not be replaced.
+WriteResult WriteCaptureSetting(const QString &iniFile, bool on);

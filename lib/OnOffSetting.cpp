@@ -8,7 +8,7 @@ bool ReadOnOffSetting(const QString &iniFile, const QString &key)
     return ReadIniString(SettingKeys::maintenanceSection, key, iniFile) == QLatin1String("1");
 }
 
-bool WriteOnOffSetting(const QString &iniFile, const QString &key, bool on)
+WriteResult WriteOnOffSetting(const QString &iniFile, const QString &key, bool on)
 {
     return WriteIniString(SettingKeys::maintenanceSection, key, iniFile,
                           on ? QStringLiteral("1") : QStringLiteral("0"));

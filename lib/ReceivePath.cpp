@@ -10,6 +10,19 @@ const QByteArray receivedText = QStringLiteral("バイトのデータ受信").to
 const QByteArray sentText = QStringLiteral("バイトの応答送信").toUtf8();
 } // namespace
 
+QByteArray AnswerFor(const QByteArray &block, const ReceiveMode &mode)
+{
+    switch (mode.answer) {
+    case AnswerMode::Echo:
+        return block;
+    case AnswerMode::CustomReply:
+        return mode.reply;
+    case AnswerMode::Nothing:
+        break;
+    }
+    return {};
+}
+
 void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMode &mode,
                   ReceiveRecord &record)
 {
@@ -22,9 +35,9 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMod
     record.receivedAtMs = receivedAt;
     ++record.blocksReceived;
     record.bytesReceived += block.size();
-    const bool answered = mode.echo || !mode.reply.isEmpty();
+    const QByteArray answer = AnswerFor(block, mode);
+    const bool answered = !answer.isEmpty();
     if (answered) {
-        const QByteArray &answer = mode.echo ? block : mode.reply;
         connection.sendData(answer);
         const qint64 sentAt = CurrentMSecsSinceEpoch();
         WriteLogUtf8(intToolIndex, QByteArray::number(answer.size()) + sentText);

@@ -24,14 +24,21 @@ struct ReceiveRecord
     void restartCounts() { blocksReceived = bytesReceived = blocksSent = bytesSent = 0; }
 };
 
-// What a block is answered with, read from the window once per block: the block itself (echo),
-// else the fixed reply when one is given, else nothing.
+// How blocks are answered: nothing goes back, the block itself (echo), or the fixed reply.
+enum class AnswerMode { Nothing, Echo, CustomReply };
+
+// What the receiver does with each block, held until the user changes it (never read from the
+// window per block).
 struct ReceiveMode
 {
-    bool echo = false;
+    AnswerMode answer = AnswerMode::Nothing;
     QByteArray reply; // prepared once when it was set; a shared copy per block costs nothing
     bool capture = false;
 };
+
+// The one place that decides what goes back for a block; empty when nothing is sent (the custom
+// reply while none is set, too).
+QByteArray AnswerFor(const QByteArray &block, const ReceiveMode &mode);
 
 // One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,
 // hands the answer to the kernel at once, logs the response line, notes it all in the record,

@@ -16,8 +16,8 @@ QString ReadIniString(const QString &section, const QString &key, const QString 
     return TrimBlanks(LeftAnsiBytes(QString::fromUtf8(value), maxValueBytes));
 }
 
-bool WriteIniString(const QString &section, const QString &key, const QString &file,
-                    const QString &value)
+WriteResult WriteIniString(const QString &section, const QString &key, const QString &file,
+                           const QString &value)
 {
     return WriteProfileString(section.toUtf8(), key.toUtf8(), value.toUtf8(), file);
 }

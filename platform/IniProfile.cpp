@@ -1,5 +1,7 @@
 #include "platform/IniProfile.h"
 
+#include "platform/RuntimeError.h"
+
 #include <QFile>
 #include <QList>
 #include <QSaveFile>
@@ -195,23 +197,27 @@ QByteArray ReadProfileString(const QByteArray &section, const QByteArray &key, c
     return cleanValue(parse(contentOf(data, lines.at(location.keyLine))).value);
 }
 
-bool WriteProfileString(const QByteArray &section, const QByteArray &key, const QByteArray &value,
-                        const QString &file)
+WriteResult WriteProfileString(const QByteArray &section, const QByteArray &key,
+                               const QByteArray &value, const QString &file)
 {
     // A file that exists but cannot be read must not be replaced by one without its lines.
     QByteArray data;
+    errno = 0;
     if (readRegularFile(file, data) == FileRead::Unreadable)
-        return false;
+        return {errno == 0 ? ErrorText::fileAccess : ErrorText::WriteFailure(errno)};
 
     const QByteArray content = withValue(data, section, key, value);
     QSaveFile output(file);
     // Unbuffered, so that a short write (disk full, size limit) shows in write()'s count: the
     // buffered path reports a partly written file as committed.
     if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return {ErrorText::WriteFailure(errno)};
     if (output.write(content) != content.size()) {
+        const int error = errno;
         output.cancelWriting();
-        return false;
+        return {ErrorText::WriteFailure(error)};
     }
-    return output.commit();
+    if (!output.commit())
+        return {ErrorText::WriteFailure(errno)};
+    return {};
 }

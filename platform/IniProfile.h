@@ -11,8 +11,16 @@
 // it. Empty when the file, the section or the key is missing.
 QByteArray ReadProfileString(const QByteArray &section, const QByteArray &key, const QString &file);
 
+// A write's outcome: why it failed, in the user's words (the text a log line carries); nothing
+// after a success.
+struct [[nodiscard]] WriteResult
+{
+    QString failure;
+    explicit operator bool() const { return failure.isEmpty(); }
+};
+
 // Sets key=value in the section, adding the key, the section or the file when missing; every
-// other line stays byte for byte. The file is replaced atomically; false when that failed, and
-// then the old file is untouched.
-bool WriteProfileString(const QByteArray &section, const QByteArray &key, const QByteArray &value,
-                        const QString &file);
+// other line stays byte for byte. The file is replaced atomically; when that failed, the old file
+// is untouched.
+WriteResult WriteProfileString(const QByteArray &section, const QByteArray &key,
+                               const QByteArray &value, const QString &file);

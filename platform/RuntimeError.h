@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cerrno>
 #include <exception>
 
 // A run-time error as the original platform raised it: a description in the user's language.
@@ -30,7 +31,30 @@ inline const QString pathNotFound = QStringLiteral("パスが見つかりませ�
 inline const QString fileAccess = QStringLiteral("パス名が無効です。");
 inline const QString fileExists = QStringLiteral("既に同名のファイルが存在しています。");
 inline const QString permissionDenied = QStringLiteral("書き込みできません。");
+inline const QString diskFull = QStringLiteral("ディスクの空き容量が不足しています。");
+inline const QString fileTooLarge = QStringLiteral("ファイルが大きすぎます。");
 inline const QString typeMismatch = QStringLiteral("型が一致しません。");
 inline const QString invalidPropertyValue = QStringLiteral("プロパティの値が不正です。");
 inline const QString wrongSocketState = QStringLiteral("プロトコルまたは接続の状態が不正です。");
+
+// The description of a failed file write for the errno behind it.
+inline QString WriteFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return pathNotFound;
+    case ENOSPC:
+    case EDQUOT:
+        return diskFull;
+    case EFBIG:
+        return fileTooLarge;
+    case EISDIR:
+    case ELOOP:
+    case ENAMETOOLONG:
+        return fileAccess;
+    default:
+        return permissionDenied;
+    }
+}
 } // namespace ErrorText

@@ -1,7 +1,7 @@
 #include "support/Controls.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -84,7 +84,7 @@ void AccessibilityTest::init()
     m_folder = std::make_unique<ProgramFolderFixture>();
     QVERIFY(m_folder->isValid());
     m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_folder->writeSettings(ReceiverSettings(5000));
+    m_folder->writeSettings(SettingsFileText(5000));
 }
 
 void AccessibilityTest::cleanup()

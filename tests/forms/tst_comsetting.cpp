@@ -4,7 +4,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -74,7 +74,7 @@ void ComSettingTest::cleanup()
 
 void ComSettingTest::openDialog(const QByteArray &storedPort)
 {
-    m_folder->writeSettings(ReceiverSettings(storedPort));
+    m_folder->writeSettings(SettingsFileText(storedPort));
     MainForm().ReadSetting(m_folder->settingsFile());
     MainForm().Show();
     dialog().Load();
@@ -127,7 +127,7 @@ void ComSettingTest::invalidTextIsRefusedAndSelected()
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), typed);
-    QCOMPARE(m_folder->readSettings(), ReceiverSettings("6000"));
+    QCOMPARE(m_folder->readSettings(), SettingsFileText("6000"));
 }
 
 void ComSettingTest::portInUseIsRefusedAndNothingWritten()
@@ -141,7 +141,7 @@ void ComSettingTest::portInUseIsRefusedAndNothingWritten()
     QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
     QCOMPARE(m_boxes->boxes.first().style, 16);
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), held);
-    QCOMPARE(m_folder->readSettings(), ReceiverSettings("6000"));
+    QCOMPARE(m_folder->readSettings(), SettingsFileText("6000"));
     QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
 }
 
@@ -155,7 +155,7 @@ void ComSettingTest::freePortIsSavedForTheNextStart()
 
     QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
     QCOMPARE(m_boxes->boxes.first().style, 64);
-    QCOMPARE(m_folder->readSettings(), ReceiverSettings(QByteArray::number(newPort)));
+    QCOMPARE(m_folder->readSettings(), SettingsFileText(QByteArray::number(newPort)));
     QVERIFY(!ComSettingFormExists());
     QCOMPARE(MainForm().RcvPort(), qint32(m_port));
     QCOMPARE(Socket(MainForm(), 0)->localPort(), qint32(m_port));
@@ -179,7 +179,7 @@ void ComSettingTest::oldPortAfterSavingAnotherIsTried()
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QString::number(m_port));
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
     QCOMPARE(m_boxes->texts(), QStringList({portSaved, portUnusable}));
-    QCOMPARE(m_folder->readSettings(), ReceiverSettings(QByteArray::number(newPort)));
+    QCOMPARE(m_folder->readSettings(), SettingsFileText(QByteArray::number(newPort)));
 }
 
 void ComSettingTest::cancel_data()
@@ -205,7 +205,7 @@ void ComSettingTest::cancel()
     QCOMPARE(!ComSettingFormExists(), closes);
     if (!closes)
         QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), QStringLiteral("7000"));
-    QCOMPARE(m_folder->readSettings(), ReceiverSettings(stored));
+    QCOMPARE(m_folder->readSettings(), SettingsFileText(stored));
 }
 
 void ComSettingTest::failedWriteIsReported()
@@ -247,7 +247,7 @@ void ComSettingTest::returnPressesTheFocusedButton()
 
 void ComSettingTest::menuOpensTheDialogWhileReceivingGoesOn()
 {
-    m_folder->writeSettings(ReceiverSettings(QByteArray::number(m_port)));
+    m_folder->writeSettings(SettingsFileText(QByteArray::number(m_port)));
     frmMain &form = MainForm();
     form.ReadSetting(m_folder->settingsFile());
     form.Show();

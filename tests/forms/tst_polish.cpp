@@ -3,7 +3,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -55,7 +55,7 @@ void PolishTest::init()
     QVERIFY(m_folder->isValid());
     m_boxes = std::make_unique<MessageBoxRecorder>();
     m_port = FreeLoopbackPort();
-    m_folder->writeSettings(ReceiverSettings(m_port));
+    m_folder->writeSettings(SettingsFileText(m_port));
     MainForm().ReadSetting(m_folder->settingsFile());
 }
 

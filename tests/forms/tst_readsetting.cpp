@@ -4,7 +4,7 @@
 #include "support/ExpectedTexts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include <QtTest>
 
@@ -135,7 +135,7 @@ void tst_ReadSetting::outcomes()
     frmMain form;
     // Every target holds a value of its own before the read under test.
     folder.writeSettings(
-        ReceiverSettings(QByteArray::number(untouched), untouched, untouched)
+        SettingsFileText(QByteArray::number(untouched), untouched, untouched)
             .replace("ResSetting=1", "ResSetting=" + QByteArray::number(untouched)));
     form.ReadSetting(folder.settingsFile());
     QCOMPARE(form.ResSetting(), untouched);

@@ -4,7 +4,7 @@
 #include "support/EventWait.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
@@ -165,7 +165,7 @@ void StatusPanelsTest::panelsFollowTheConnection()
     QCOMPARE(panel(form, "sbConnection"), heard("sbConnection", QStringLiteral("未接続")));
 
     // Port 0: the panel tells the port the system chose.
-    window.folder.writeSettings(ReceiverSettings(0));
+    window.folder.writeSettings(SettingsFileText(0));
     form.ReadSetting(window.folder.settingsFile());
     QVERIFY(window.startListening());
     const quint16 port = Socket(form, 0)->listeningPort();

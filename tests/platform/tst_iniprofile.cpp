@@ -1,4 +1,5 @@
 #include "platform/IniProfile.h"
+#include "platform/RuntimeError.h"
 
 #include <QDir>
 #include <QFile>
@@ -247,7 +248,7 @@ void tst_IniProfile::writeCreatesFile()
 void tst_IniProfile::writeFailsWithoutFolder()
 {
     const QString path = m_dir.filePath(QStringLiteral("missing/settings.ini"));
-    QVERIFY(!WriteProfileString("Port", "TcpPort", "5000", path));
+    QCOMPARE(WriteProfileString("Port", "TcpPort", "5000", path).failure, ErrorText::pathNotFound);
     QVERIFY(!QFile::exists(path));
 }
 
@@ -255,7 +256,7 @@ void tst_IniProfile::writeFailsOnDirectory()
 {
     const QString path = m_dir.filePath(QStringLiteral("folder.ini"));
     QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.ini")));
-    QVERIFY(!WriteProfileString("Port", "TcpPort", "5000", path));
+    QCOMPARE(WriteProfileString("Port", "TcpPort", "5000", path).failure, ErrorText::fileAccess);
     QVERIFY(QFileInfo(path).isDir());
 }
 
@@ -272,11 +273,11 @@ void tst_IniProfile::failedWriteKeepsOldFile()
     smallLimit.rlim_cur = 64;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &smallLimit), 0);
-    const bool written = WriteProfileString("Port", "TcpPort", "5000", path);
+    const WriteResult written = WriteProfileString("Port", "TcpPort", "5000", path);
     setrlimit(RLIMIT_FSIZE, &previousLimit);
     std::signal(SIGXFSZ, previousHandler);
 
-    QVERIFY(!written);
+    QCOMPARE(written.failure, ErrorText::fileTooLarge);
     QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), entriesBefore);
 }

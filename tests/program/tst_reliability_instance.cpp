@@ -7,7 +7,7 @@
 #include "support/ListeningWindow.h"
 #include "support/LoopbackPorts.h"
 #include "support/ProcessResources.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/frmMain.h"
 #include "platform/SocketControl.h"
@@ -83,7 +83,7 @@ void ReliabilityInstanceTest::secondStartLeavesTheFirstUntouched()
     const QString ownSettings = folder.path() + QStringLiteral("/receiver.ini");
     QFile own(ownSettings);
     QVERIFY(own.open(QIODevice::WriteOnly));
-    own.write(ReceiverSettings(FreeLoopbackPort()));
+    own.write(SettingsFileText(FreeLoopbackPort()));
     own.close();
     form.ReadSetting(ownSettings);
     QVERIFY(m_window->startListening());

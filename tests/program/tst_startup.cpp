@@ -2,7 +2,7 @@
 #include "support/ExpectedTexts.h"
 #include "support/LoopbackPorts.h"
 #include "support/ProcessResources.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +66,7 @@ void StartupTest::firstStartPreparesFoldersAndSecondLeavesSilently()
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Temp/kept")));
     QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(ReceiverSettings(FreeLoopbackPort()));
+    config.write(SettingsFileText(FreeLoopbackPort()));
     config.close();
     QFile scratch(file(QStringLiteral("Temp/scratch.tmp")));
     QVERIFY(scratch.open(QIODevice::WriteOnly));
@@ -113,7 +113,7 @@ void StartupTest::oversizedLogIsRotatedAtStart()
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
     QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(ReceiverSettings(FreeLoopbackPort(), 1));
+    config.write(SettingsFileText(FreeLoopbackPort(), 1));
     config.close();
     const QByteArray oldContent(1024 * 1024 + 1, 'x');
     QFile live(file(QStringLiteral("Log/Kiv_TcpRcvLog.txt")));

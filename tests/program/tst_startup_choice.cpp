@@ -3,7 +3,7 @@
 #include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
-#include "support/ReceiverSettings.h"
+#include "support/SettingsFileText.h"
 
 #include "app/modTcpRecv.h"
 #include "forms/frmMain.h"
@@ -94,16 +94,16 @@ void StartupChoiceTest::firstWindow()
         = bindAddress.isEmpty() ? QByteArray() : "\r\nBindAddress=" + bindAddress;
     QTcpServer holder;
     if (scenario == QStringLiteral("abc"))
-        m_folder->writeSettings(ReceiverSettings("abc"));
+        m_folder->writeSettings(SettingsFileText("abc"));
     if (scenario.startsWith(QStringLiteral("held"))) {
         QVERIFY(holder.listen(
             scenario == QStringLiteral("held") ? QHostAddress::Any : QHostAddress::LocalHost, 0));
         m_folder->writeSettings(
-            ReceiverSettings(QByteArray::number(holder.serverPort()) + bindLine));
+            SettingsFileText(QByteArray::number(holder.serverPort()) + bindLine));
     }
     if (scenario == QStringLiteral("free"))
         m_folder->writeSettings(
-            ReceiverSettings(QByteArray::number(FreeLoopbackPort()) + bindLine));
+            SettingsFileText(QByteArray::number(FreeLoopbackPort()) + bindLine));
 
     RunOptions options;
     if (!bindOption.isNull())
@@ -137,7 +137,7 @@ void StartupChoiceTest::dialogFirstThenApplyOpensTheMainWindow()
 
 void StartupChoiceTest::dialogFirstClosedByItsCloseBoxEndsTheProgram()
 {
-    m_folder->writeSettings(ReceiverSettings("abc"));
+    m_folder->writeSettings(SettingsFileText("abc"));
     Main();
     QVERIFY(ComSettingForm().isVisible());
     QTimer::singleShot(0, [] { ComSettingForm().close(); });

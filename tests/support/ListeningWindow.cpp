@@ -2,7 +2,7 @@
 #include "Controls.h"
 
 #include "LoopbackPorts.h"
-#include "ReceiverSettings.h"
+#include "SettingsFileText.h"
 
 #include "forms/frmMain.h"
 #include "platform/SocketControl.h"
@@ -12,7 +12,7 @@
 ListeningWindow::ListeningWindow(int logMaxSize, int logGenerations)
     : port(FreeLoopbackPort()), form(MainForm())
 {
-    folder.writeSettings(ReceiverSettings(port, logMaxSize, logGenerations));
+    folder.writeSettings(SettingsFileText(port, logMaxSize, logGenerations));
     form.ReadSetting(folder.settingsFile());
     form.Show();
 }

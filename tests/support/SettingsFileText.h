@@ -4,7 +4,7 @@
 
 // A complete receiver settings file: the given port, echo on, and the log's size limit (MiB) and
 // generation count.
-inline QByteArray ReceiverSettings(const QByteArray &port, int logMaxSize = 3,
+inline QByteArray SettingsFileText(const QByteArray &port, int logMaxSize = 3,
                                    int logGenerations = 10)
 {
     return "; bench receiver\r\n[Port]\r\nTcpPort=" + port
@@ -12,7 +12,7 @@ inline QByteArray ReceiverSettings(const QByteArray &port, int logMaxSize = 3,
         + "\r\nLogGenerations=" + QByteArray::number(logGenerations) + "\r\n";
 }
 
-inline QByteArray ReceiverSettings(quint16 port, int logMaxSize = 3, int logGenerations = 10)
+inline QByteArray SettingsFileText(quint16 port, int logMaxSize = 3, int logGenerations = 10)
 {
-    return ReceiverSettings(QByteArray::number(port), logMaxSize, logGenerations);
+    return SettingsFileText(QByteArray::number(port), logMaxSize, logGenerations);
 }

@@ -1,0 +1,176 @@
+#include "lib/ReceiverSession.h"
+
+#include "lib/DataCapture.h"
+#include "lib/ErrorTrap.h"
+#include "lib/modLogging.h"
+#include "lib/modUtility.h"
+#include "platform/SocketControl.h"
+
+ReceiverSession::ReceiverSession(QObject *parent) : QObject(parent)
+{
+    createSocket(0);
+}
+
+ReceiverSession::~ReceiverSession() = default;
+
+SocketControl *ReceiverSession::createSocket(int index)
+{
+    auto *socket = new SocketControl(index, this);
+    socket->setObjectName(QStringLiteral("wscRecv%1").arg(index));
+    m_sockets.push_back(socket);
+    connect(socket, &SocketControl::connectionRequest, this, [this](int index, qintptr request) {
+        m_route.connectionRequest ? m_route.connectionRequest(index, request)
+                                  : ConnectionRequest(index, request);
+    });
+    connect(socket, &SocketControl::dataArrival, this, [this](int index, qint64 bytesTotal) {
+        m_route.dataArrival ? m_route.dataArrival(index, bytesTotal)
+                            : DataArrival(index, bytesTotal);
+    });
+    connect(socket, &SocketControl::closed, this,
+            [this](int index) { m_route.close ? m_route.close(index) : Close(index); });
+    connect(socket, &SocketControl::socketError, this, [this](int index, int, const QString &) {
+        m_route.error ? m_route.error(index) : Error(index);
+    });
+    connect(socket, &SocketControl::echoDropped, this,
+            [this](int, qint64 bytes) { onEchoDropped(bytes); });
+    return socket;
+}
+
+void ReceiverSession::routeSocketEvents(SocketEventRoute route)
+{
+    m_route = std::move(route);
+}
+
+SocketControl *ReceiverSession::peerSocket() const
+{
+    return m_sockets.size() > 1 ? m_sockets[1] : nullptr;
+}
+
+void ReceiverSession::start(qint32 port, const QString &bindAddress)
+{
+    SocketControl &listener = *m_sockets.at(0);
+    listener.setLocalAddress(bindAddress);
+    listener.setLocalPort(port);
+    listener.listen();
+    m_record.restartCounts();
+    emit listeningChanged(true);
+}
+
+void ReceiverSession::stop()
+{
+    m_sockets.at(0)->close();
+    emit listeningChanged(false);
+}
+
+bool ReceiverSession::isListening() const
+{
+    return m_sockets.at(0)->state() != SocketControl::sckClosed;
+}
+
+quint16 ReceiverSession::listeningPort() const
+{
+    return m_sockets.at(0)->listeningPort();
+}
+
+void ReceiverSession::setAnswerMode(AnswerMode answer)
+{
+    m_mode.answer = answer;
+}
+
+void ReceiverSession::setCustomReply(const QByteArray &reply)
+{
+    m_mode.reply = reply;
+}
+
+void ReceiverSession::setCapture(bool on)
+{
+    m_mode.capture = on;
+}
+
+QString ReceiverSession::peerAddress() const
+{
+    const SocketControl *peer = peerSocket();
+    return peer ? peer->peerAddress() : QString();
+}
+
+quint16 ReceiverSession::peerPort() const
+{
+    const SocketControl *peer = peerSocket();
+    return peer ? peer->peerPort() : 0;
+}
+
+void ReceiverSession::ConnectionRequest(int index, qintptr requestId)
+{
+    if (index != 0)
+        return;
+    QString replacedAddress;
+    quint16 replacedPort = 0;
+    const bool accepted = TrapErrors("(wscRecv_ConnectionRequest)", [&] {
+        if (m_sockets.size() == 1)
+            createSocket(1);
+        // The newest peer wins: the previous one is dropped (and still gets its echo).
+        SocketControl &peer = *m_sockets[1];
+        if (peer.state() != SocketControl::sckClosed) {
+            replacedAddress = peer.peerAddress();
+            replacedPort = peer.peerPort();
+            peer.close();
+        }
+        peer.accept(requestId);
+    });
+    if (replacedPort != 0)
+        emit peerReplaced(replacedAddress, replacedPort);
+    if (accepted)
+        emit peerConnected(peerAddress(), peerPort());
+}
+
+void ReceiverSession::DataArrival(int, qint64 bytesTotal)
+{
+    static const char tag[] = "(wscRecv_DataArrival)";
+    const bool block = bytesTotal > 1;
+    TrapErrors(tag, [&] {
+        // A lone byte counts as an error; it stays waiting and comes with the next block.
+        if (!block)
+            WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
+        else
+            ReceiveBlock(*m_sockets.at(1), bytesTotal, m_mode, m_record);
+    });
+    // After lone bytes and failed reads too: the log keeps its size limit whatever peers send.
+    RotateToolFiles(1, block && m_mode.capture, tag);
+    if (block)
+        emit recordChanged();
+    else
+        emit loneByteHeld();
+}
+
+void ReceiverSession::Close(int index)
+{
+    const QString address = index == 1 ? peerAddress() : QString();
+    const quint16 port = index == 1 ? peerPort() : 0;
+    TrapErrors("(wscRecv_Close)", [&] { m_sockets.at(index)->close(); });
+    if (index == 1)
+        emit peerClosed(address, port);
+}
+
+void ReceiverSession::Error(int index)
+{
+    const QString address = index == 1 ? peerAddress() : QString();
+    const quint16 port = index == 1 ? peerPort() : 0;
+    TrapErrors("(wscRecv_Error)", [&] {
+        m_sockets.at(index)->close();
+        if (index == 0)
+            m_sockets[0]->listen();
+    });
+    if (index == 1)
+        emit peerClosed(address, port);
+    else
+        emit listeningChanged(isListening());
+}
+
+void ReceiverSession::onEchoDropped(qint64 bytes)
+{
+    // Every echo line claimed bytes for the wire; the ones that never went are owned up to.
+    WriteLog(intToolIndex,
+             QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes)
+                 + QStringLiteral("(wscRecv_Close)"));
+    emit echoDropped(bytes);
+}

@@ -1,0 +1,67 @@
+#include "lib/ReceiverSettings.h"
+
+#include "lib/CustomReply.h"
+#include "lib/DataCapture.h"
+#include "lib/SettingKeys.h"
+#include "lib/modFileIO.h"
+#include "lib/modGeneralLib.h"
+#include "platform/RuntimeError.h"
+
+namespace {
+using namespace SettingKeys;
+
+// Reads the specified keys in order; the key that stops the reading, or none. An overflow in a
+// conversion throws.
+QString ReadSpecifiedKeys(const QString &iniFile, ReceiverSettings &settings, QString &reading)
+{
+    reading = tcpPort;
+    const QString port = ReadIniString(portSection, tcpPort, iniFile);
+    if (!port.isEmpty() && IsNumeric(port))
+        settings.port = CLng(port);
+
+    reading = resSetting;
+    const QString response = ReadIniString(maintenanceSection, resSetting, iniFile);
+    if (response.isEmpty())
+        return resSetting;
+    if (IsNumeric(response))
+        settings.response = CInt(response);
+
+    reading = logMaxSize;
+    const QString maxSize = ReadIniString(maintenanceSection, logMaxSize, iniFile);
+    if (maxSize.isEmpty() || !IsNumeric(maxSize))
+        return logMaxSize;
+    settings.logMaxSize = CInt(maxSize);
+
+    reading = logGenerations;
+    const QString generations = ReadIniString(maintenanceSection, logGenerations, iniFile);
+    if (generations.isEmpty() || !IsNumeric(generations))
+        return logGenerations;
+    settings.logGenerations = CInt(generations);
+    return {};
+}
+} // namespace
+
+SettingsReadFault ReadReceiverSettings(const QString &iniFile, ReceiverSettings &settings)
+{
+    SettingsReadFault fault;
+    QString reading;
+    try {
+        fault.key = ReadSpecifiedKeys(iniFile, settings, reading);
+    } catch (const RuntimeError &error) {
+        fault.key = reading;
+        fault.description = error.description();
+    }
+    settings.capture = ReadCaptureSetting(iniFile);
+    settings.customReply = ReadCustomReply(iniFile);
+    return fault;
+}
+
+QString ReadPortText(const QString &iniFile)
+{
+    return ReadIniString(portSection, tcpPort, iniFile);
+}
+
+WriteResult WritePortText(const QString &iniFile, const QString &portText)
+{
+    return WriteIniString(portSection, tcpPort, iniFile, portText);
+}
