@@ -7,5 +7,9 @@
 // options, the window uses the bind address.
 void Main(const RunOptions &options = {});
 
+// SIGTERM, SIGINT and SIGHUP end the program from then on as the exit question answered OK does,
+// through the event loop. Needs the application object.
+void EndOnTerminationSignals();
+
 // Fills the folder paths and the family's settings-file table from the program folder.
 bool SetDefine();

@@ -210,23 +210,31 @@ void tst_ReceiverSession::answerModeChangesBetweenBlocks()
 void tst_ReceiverSession::loneByte_data()
 {
     QTest::addColumn<QByteArrayList>("sends");
+    QTest::addColumn<bool>("finishes");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QByteArray>("echo");
 
     QTest::newRow("held, then read with the next block")
-        << QByteArrayList {"X", "YZ"}
+        << QByteArrayList {"X", "YZ"} << false
         << QStringList {loneByteLine, received.arg(3), answered.arg(3)} << QByteArray("XYZ");
     QTest::newRow("two lone bytes make a block")
-        << QByteArrayList {"X", "Y"} << QStringList {loneByteLine, received.arg(2), answered.arg(2)}
-        << QByteArray("XY");
+        << QByteArrayList {"X", "Y"} << false
+        << QStringList {loneByteLine, received.arg(2), answered.arg(2)} << QByteArray("XY");
     QTest::newRow("two bytes are a block")
-        << QByteArrayList {"XY"} << QStringList {received.arg(2), answered.arg(2)}
+        << QByteArrayList {"XY"} << false << QStringList {received.arg(2), answered.arg(2)}
         << QByteArray("XY");
+    // Nothing can follow it: the last byte before the half-close is the last block.
+    QTest::newRow("held, then the peer finishes")
+        << QByteArrayList {"AB", "\x04"} << true
+        << QStringList {received.arg(2), answered.arg(2), loneByteLine, received.arg(1),
+                        answered.arg(1)}
+        << QByteArray("AB\x04");
 }
 
 void tst_ReceiverSession::loneByte()
 {
     QFETCH(QByteArrayList, sends);
+    QFETCH(bool, finishes);
     QFETCH(QStringList, lines);
     QFETCH(QByteArray, echo);
 
@@ -238,11 +246,14 @@ void tst_ReceiverSession::loneByte()
         client.send(bytes);
         QVERIFY(WaitUntil([&] { return messages().size() > linesBefore; }));
     }
+    if (finishes)
+        QCOMPARE(::shutdown(int(client.socket().socketDescriptor()), SHUT_WR), 0);
     QVERIFY(client.waitForReceived(echo.size()));
     QCOMPARE(client.received, echo);
+    QVERIFY(WaitUntil([&] { return messages().size() == lines.size(); }));
     QCOMPARE(messages(), lines);
     QCOMPARE(held.size(), int(lines.count(loneByteLine)));
-    QCOMPARE(m_session->record().received, echo);
+    QCOMPARE(m_session->record().received, echo.right(finishes ? 1 : echo.size()));
 }
 
 void tst_ReceiverSession::loneBytesWithClosesKeepTheLogWithinItsLimit()
@@ -593,10 +604,11 @@ void tst_ReceiverSession::replacedPeersThatNeverReadDoNotPileUp()
     // once replaced, what its kernel had received (at most the kernel's largest receive buffer).
     QFile receiveBuffers(QStringLiteral("/proc/sys/net/ipv4/tcp_rmem"));
     QVERIFY(receiveBuffers.open(QIODevice::ReadOnly));
-    const qint64 kernelMost = receiveBuffers.readAll().simplified().split(' ').value(2).toLongLong();
+    const qint64 kernelMost
+        = receiveBuffers.readAll().simplified().split(' ').value(2).toLongLong();
     QVERIFY(kernelMost > 0);
-    QVERIFY2(mostHeld
-                 <= peers * (SocketControl::maxSendBacklog + PeerConnection::readChunk + kernelMost),
+    QVERIFY2(mostHeld <= peers
+                     * (SocketControl::maxSendBacklog + PeerConnection::readChunk + kernelMost),
              qPrintable(QString::number(mostHeld)));
 }
 
