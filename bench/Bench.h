@@ -90,6 +90,8 @@ inline qint64 MonotonicNanoseconds()
 quint16 FreePort(); // on 127.0.0.1, free a moment ago
 // Parvel's settings file in a program folder: the port, echo on, room for a long capture.
 bool WriteSettings(const QString &folder, quint16 port, bool capture);
+// Parvel's rules file, when there are rules.
+bool WriteRules(const QString &folder, const QByteArray &rules);
 
 // One echo server under test in a process of its own, ended by its process id.
 class Server
@@ -98,8 +100,9 @@ public:
     enum Kind { Parvel, Minimal, Socat, kindCount };
     static const char *name(int kind);
 
-    // Parvel with capture keeps every block in its capture file, with room for all of it.
-    explicit Server(Kind kind, bool capture = false);
+    // Parvel with capture keeps every block in its capture file, with room for all of it; with
+    // rules, they are its rules file.
+    explicit Server(Kind kind, bool capture = false, const QByteArray &rules = {});
     ~Server() { stop(); }
     // Starts it and waits (bounded) until it serves its port; Parvel until 受信待ち was pressed.
     bool start(QString *error);
@@ -123,6 +126,7 @@ private:
 
     Kind m_kind;
     bool m_capture;
+    QByteArray m_rules;
     QProcess m_process;
     QTemporaryDir m_folder;
     QByteArray m_output;

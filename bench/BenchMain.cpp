@@ -2,9 +2,12 @@
 // and socat, side by side in one run; then the real window inside this process. Prints one table
 // and writes the same figures as JSON. Targets are judged, never enforced: the run fails only on
 // a wrong echo, a missing log line or a server that does not start.
-// Usage: parvel_bench [--json <file>] [--in-process-only | --round-trips-only | --flood-only]
+// Usage: parvel_bench [--json <file>]
+//        [--in-process-only | --round-trips-only | --flood-only | --rules-only]
 
 #include "Bench.h"
+
+#include "lib/ResponseRulesFile.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -31,6 +34,8 @@ constexpr std::uint64_t streamBytes = 256ull * 1024 * 1024;
 constexpr int streamRounds = 2; // the better of two
 constexpr std::uint64_t captureStreamBytes = 32ull * 1024 * 1024;
 constexpr int captureRoundTrips = 2000;
+constexpr int ruleRoundTrips = 3000; // each, plain echo and by rules, interleaved
+constexpr int ruleRounds = 5;
 constexpr int floodRuns = 5;
 constexpr auto floodLength = 6s;
 constexpr double mib = 1024.0 * 1024.0;
@@ -102,6 +107,7 @@ public:
     void neverReadingPeer();
     void floods();
     void capture();
+    void rules();
     void inProcess();
     void stopServers();
     bool report(const QString &jsonPath);
@@ -409,6 +415,65 @@ void Bench::capture()
               summarize(samples.micros).p50);
 }
 
+// 64 rules of every kind that no block of the random pattern matches, so every block is tried
+// against all of them and then echoed: what the rules cost the echo path.
+QByteArray UnmatchedRules()
+{
+    static const char *const kinds[] = {"equals", "starts", "ends", "contains"};
+    QByteArray rules;
+    for (int index = 0; index < maxResponseRules; ++index)
+        rules += QByteArray("on ") + kinds[index % 4] + " 50 41 52 ?? 56 45 4C "
+            + QByteArray::number(index, 16).rightJustified(2, '0') + " -> 06 [0-3]\n";
+    return rules;
+}
+
+void Bench::rules()
+{
+    Server echo(Server::Parvel), byRules(Server::Parvel, false, UnmatchedRules());
+    QString error;
+    if (!echo.start(&error) || !byRules.start(&error))
+        return check(QStringLiteral("Parvel with 64 rules starts"), false, error);
+    Connection connections[2];
+    Samples samples[2];
+    Server *servers[] = {&echo, &byRules};
+    for (int which = 0; which < 2; ++which)
+        connections[which].open(servers[which]->port(), &samples[which].error);
+    for (int round = 0; round < ruleRounds; ++round) {
+        for (int which = 0; which < 2; ++which)
+            RoundTrips(connections[which], m_pattern, 2048, round == 0 ? 200 : 0,
+                       ruleRoundTrips / ruleRounds, Clock::now() + 4s, samples[which]);
+    }
+    check(QStringLiteral("Parvel with 64 rules, none matching, echoes every block"),
+          samples[0].error.empty() && samples[1].error.empty(),
+          QString::fromStdString(samples[0].error + samples[1].error));
+    const double plain = summarize(samples[0].micros).p50;
+    const double ruled = summarize(samples[1].micros).p50;
+    addParvel("rules_round_trip_2048_plain_p50_us", "round trip 2 KiB p50, plain echo", "µs",
+              plain);
+    addParvel("rules_round_trip_2048_p50_us", "round trip 2 KiB p50, 64 rules none match", "µs",
+              ruled, "<= 1.1x plain echo", ruled <= 1.1 * plain);
+
+    // The matcher alone on the same 2 KiB blocks.
+    RuleMatcher matcher;
+    const ResponseRulesRead read
+        = ReadResponseRules(byRules.folder() + QStringLiteral("/Config/Kiv_TcpRecvRules.txt"));
+    (void)matcher.setRules(read.rules);
+    std::vector<double> nanos;
+    std::uint64_t offset = 0;
+    int answered = 0;
+    for (int call = 0; call < 20000; ++call) {
+        const QByteArray block = QByteArray::fromRawData(m_pattern.at(offset), 2048);
+        offset = BytePattern::next(offset, 2048);
+        const qint64 start = MonotonicNanoseconds();
+        answered += matcher.answer(block).rule >= 0;
+        nanos.push_back(double(MonotonicNanoseconds() - start));
+    }
+    check(QStringLiteral("64 rules read from the file and none matches"),
+          read.rules.size() == maxResponseRules && answered == 0);
+    addParvel("rules_match_2048_none_ns", "64 rules tried on a 2 KiB block, median", "ns",
+              summarize(nanos).p50);
+}
+
 void Bench::inProcess()
 {
     const InProcessResult result = MeasureInProcess(m_pattern, 3000, 100);
@@ -455,7 +520,8 @@ bool Bench::report(const QString &jsonPath)
     // The table keeps its order whatever order the phases ran in.
     const auto rank = [](const QString &key) {
         static const char *const order[]
-            = {"round_trip_", "stream_", "capture_", "resident_", "flood_", "block_", "step_", ""};
+            = {"round_trip_", "rules_", "stream_", "capture_", "resident_",
+               "flood_",      "block_", "step_",   ""};
         int group = 0;
         while (*order[group] && !key.startsWith(QLatin1String(order[group])))
             ++group;
@@ -575,8 +641,13 @@ int main(int argc, char *argv[])
         bench.stopServers();
         progress("capture on");
         bench.capture();
+        progress("rules");
+        bench.rules();
+    } else if (only("--rules-only")) {
+        progress("rules");
+        bench.rules();
     }
-    if (!only("--round-trips-only") && !only("--flood-only")) {
+    if (!only("--round-trips-only") && !only("--flood-only") && !only("--rules-only")) {
         progress("in-process block cost");
         bench.inProcess();
     }

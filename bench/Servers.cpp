@@ -111,13 +111,21 @@ bool WriteSettings(const QString &folder, quint16 port, bool capture)
         > 0;
 }
 
+bool WriteRules(const QString &folder, const QByteArray &rules)
+{
+    QFile file(folder + QStringLiteral("/Config/Kiv_TcpRecvRules.txt"));
+    return rules.isEmpty()
+        || (file.open(QIODevice::WriteOnly) && file.write(rules) == rules.size());
+}
+
 const char *Server::name(int kind)
 {
     static const char *const names[] = {"parvel", "minimal", "socat"};
     return names[kind];
 }
 
-Server::Server(Kind kind, bool capture) : m_kind(kind), m_capture(capture)
+Server::Server(Kind kind, bool capture, const QByteArray &rules)
+    : m_kind(kind), m_capture(capture), m_rules(rules)
 {
     // Should the benchmark die, the server goes with it.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
@@ -134,7 +142,8 @@ bool Server::start(QString *error)
         // options, so the probe is preloaded to see its window and press 受信待ち.
         program = m_folder.filePath(QStringLiteral("parvel"));
         if ((!QFile::exists(program) && !QFile::copy(QStringLiteral(PARVEL_BENCH_PARVEL), program))
-            || !WriteSettings(m_folder.path(), m_port, m_capture)) {
+            || !WriteSettings(m_folder.path(), m_port, m_capture)
+            || !WriteRules(m_folder.path(), m_rules)) {
             *error = QStringLiteral("cannot prepare a program folder");
             return false;
         }

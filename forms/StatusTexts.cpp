@@ -84,4 +84,9 @@ QString ShownPart(qint64 blockBytes)
         .arg(grouped(blockBytes), grouped(HexGridModel::maxBytes));
 }
 
+QString AnsweredByRule(int rule)
+{
+    return rule >= 0 ? QStringLiteral("ルール %1 で応答").arg(rule + 1) : QString();
+}
+
 } // namespace StatusTexts

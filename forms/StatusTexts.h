@@ -20,4 +20,6 @@ QString SentShort(qint64 blocks, qint64 bytes);
 // "3,000 バイト中 先頭 2,048 バイトを表示" when a block is longer than its grid shows; empty for
 // a block that fits.
 QString ShownPart(qint64 blockBytes);
+// "ルール 3 で応答" for the rule at index 2 that answered the block shown; empty for -1.
+QString AnsweredByRule(int rule);
 } // namespace StatusTexts

@@ -20,9 +20,13 @@ QString displayTimeOf(qint64 msecsSinceEpoch)
 }
 
 // Screen readers hear the note's whole text as its description.
-void showNote(QLabel &note, qint64 blockBytes)
+// The send grid's note also names the rule that answered, above how much of the block it shows.
+void showNote(QLabel &note, qint64 blockBytes, const QString &answeredBy = {})
 {
-    const QString text = StatusTexts::ShownPart(blockBytes);
+    const QString shown = StatusTexts::ShownPart(blockBytes);
+    const QString text = answeredBy.isEmpty() ? shown
+        : shown.isEmpty()                     ? answeredBy
+                                              : answeredBy + QLatin1Char('\n') + shown;
     note.setText(text);
     note.setAccessibleDescription(text);
 }
@@ -61,6 +65,6 @@ void frmMain::RefreshDisplay()
         m_shownSentSerial = record.sentSerial;
         lblLastSentDateTimeData->setText(displayTimeOf(record.sentAtMs));
         SetGridFromByteArray(fgrdSendData->hexModel(), record.sent);
-        showNote(*lblSendShown, record.sent.size());
+        showNote(*lblSendShown, record.sent.size(), StatusTexts::AnsweredByRule(record.sentRule));
     }
 }

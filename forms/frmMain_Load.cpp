@@ -6,9 +6,7 @@
 #include "lib/DisplayTime.h"
 #include "lib/ErrorTrap.h"
 #include "lib/HexGridModel.h"
-#include "lib/OnOffSetting.h"
 #include "lib/ReceiverSession.h"
-#include "lib/SettingKeys.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
 #include "platform/Clock.h"
@@ -29,8 +27,7 @@ void frmMain::Form_Load()
         CtrlLed(*shpRecvLed, 0);
         RefreshStatus();
         CaptureData->setChecked(m_session->mode().capture);
-        ReceiveLoneByte->setChecked(
-            ReadOnOffSetting(strSettingFile[1], SettingKeys::receiveLoneByte));
+        ReceiveLoneByte->setChecked(m_session->mode().loneByte);
         // The custom option can be chosen only when there is a reply to answer with.
         const bool replySet = !m_session->mode().reply.isEmpty();
         optCustom->setEnabled(replySet);

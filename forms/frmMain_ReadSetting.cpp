@@ -3,6 +3,7 @@
 #include "forms/ui/MessageBox.h"
 #include "lib/ReceiverSession.h"
 #include "lib/ReceiverSettings.h"
+#include "lib/ResponseRulesFile.h"
 #include "lib/SettingKeys.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
@@ -24,6 +25,9 @@ void frmMain::ReadSetting(const QString &strIniFile)
     // set, silently.
     m_session->setCapture(settings.capture);
     m_session->setCustomReply(settings.customReply);
+    m_session->setReceiveLoneByte(settings.receiveLoneByte);
+    // Read once at start-up, so a line that cannot be used is logged once.
+    m_session->setRules(LoadResponseRules(ResponseRulesFile()));
     if (!fault.stopped())
         return;
     // The user hears of the failure before it is logged; a stop without a run-time error has

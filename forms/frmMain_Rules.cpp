@@ -5,6 +5,7 @@
 #include "forms/ui/MessageBox.h"
 #include "lib/ErrorTrap.h"
 #include "lib/OnOffSetting.h"
+#include "lib/ReceiverSession.h"
 #include "lib/ResponseRulesFile.h"
 #include "lib/SettingKeys.h"
 #include "lib/modUtility.h"
@@ -40,6 +41,8 @@ bool frmMain::ApplyResponseRules(const QList<ResponseRule> &rules)
                    MsgBoxStyle::Critical);
             throw RuntimeError(QStringLiteral("応答ルールファイルを書き込めません: ") + why);
         }
+        // From the next block on, also while listening.
+        m_session->setRules(rules);
     });
 }
 
@@ -53,5 +56,6 @@ void frmMain::ReceiveLoneByte_Click(bool checked)
             MsgBox(Messages::settingsWriteFailed, MsgBoxStyle::Critical);
             throw RuntimeError(written.failure);
         }
+        m_session->setReceiveLoneByte(checked);
     });
 }

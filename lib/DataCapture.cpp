@@ -132,6 +132,11 @@ QString FormatPeer(const QString &address, quint16 port)
     return host + QLatin1Char(':') + QString::number(port);
 }
 
+QString RuleNote(int rule)
+{
+    return rule >= 0 ? QStringLiteral("ルール %1").arg(rule + 1) : QString();
+}
+
 QString CaptureFilePath(qint16 toolIndex)
 {
     if (toolIndex < 0 || toolIndex >= qint16(strLogFile.size()))
@@ -144,7 +149,8 @@ QString CaptureFilePath(qint16 toolIndex)
 }
 
 void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &peer,
-                     qint64 receivedAtMs, const QByteArray &sent, qint64 sentAtMs)
+                     qint64 receivedAtMs, const QByteArray &sent, qint64 sentAtMs,
+                     const QString &sentNote)
 {
     const QString file = CaptureFilePath(toolIndex);
     if (file.isEmpty())
@@ -152,7 +158,8 @@ void CaptureExchange(qint16 toolIndex, const QByteArray &bytes, const QString &p
     const auto headerAt = [&](qint64 atMs, CaptureDirection direction, qsizetype size) {
         QByteArray stamp;
         AppendLogTimestamp(stamp, atMs);
-        return Header(stamp, direction, size, peer);
+        const bool noted = direction == CaptureDirection::Sent && !sentNote.isEmpty();
+        return Header(stamp, direction, size, noted ? peer + QLatin1Char(' ') + sentNote : peer);
     };
     const QByteArray received = headerAt(receivedAtMs, CaptureDirection::Received, bytes.size());
     const QByteArray sentHeader

@@ -10,8 +10,13 @@ const QByteArray receivedText = QStringLiteral("バイトのデータ受信").to
 const QByteArray sentText = QStringLiteral("バイトの応答送信").toUtf8();
 } // namespace
 
-QByteArray AnswerFor(const QByteArray &block, const ReceiveMode &mode)
+QByteArray AnswerFor(const QByteArray &block, const ReceiveMode &mode, int *rule)
 {
+    RuleMatcher::Answer byRule = mode.rules.answer(block);
+    if (rule)
+        *rule = byRule.rule;
+    if (byRule.rule >= 0)
+        return byRule.bytes;
     switch (mode.answer) {
     case AnswerMode::Echo:
         return block;
@@ -35,7 +40,8 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMod
     record.receivedAtMs = receivedAt;
     ++record.blocksReceived;
     record.bytesReceived += block.size();
-    const QByteArray answer = AnswerFor(block, mode);
+    int rule = -1;
+    const QByteArray answer = AnswerFor(block, mode, &rule);
     const bool answered = !answer.isEmpty();
     if (answered) {
         connection.sendData(answer);
@@ -44,6 +50,7 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMod
         record.sent = answer;
         record.sentAtMs = sentAt;
         record.sentSerial = record.serial;
+        record.sentRule = rule;
         ++record.blocksSent;
         record.bytesSent += answer.size();
     }
@@ -52,5 +59,6 @@ void ReceiveBlock(SocketControl &connection, qint64 bytesTotal, const ReceiveMod
     if (mode.capture)
         CaptureExchange(intToolIndex, block,
                         FormatPeer(connection.peerAddress(), connection.peerPort()), receivedAt,
-                        answered ? record.sent : QByteArray(), answered ? record.sentAtMs : 0);
+                        answered ? record.sent : QByteArray(), answered ? record.sentAtMs : 0,
+                        answered ? RuleNote(rule) : QString());
 }

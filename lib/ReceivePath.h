@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/ResponseRules.h"
+
 #include <QByteArray>
 
 class SocketControl;
@@ -15,6 +17,7 @@ struct ReceiveRecord
     QByteArray sent;
     qint64 sentAtMs = 0;
     quint64 sentSerial = 0; // the serial of the newest block answered
+    int sentRule = -1; // the rule that gave the newest answer (from 0); -1: the response option
     qint64 blocksReceived = 0;
     qint64 bytesReceived = 0;
     qint64 blocksSent = 0;
@@ -34,11 +37,16 @@ struct ReceiveMode
     AnswerMode answer = AnswerMode::Nothing;
     QByteArray reply; // prepared once when it was set; a shared copy per block costs nothing
     bool capture = false;
+    // Tried before the answer mode: the first rule that matches answers the block.
+    RuleMatcher rules;
+    // A byte that arrives alone is a block like any other (else it waits for more).
+    bool loneByte = false;
 };
 
 // The one place that decides what goes back for a block; empty when nothing is sent (the custom
 // reply while none is set, too).
-QByteArray AnswerFor(const QByteArray &block, const ReceiveMode &mode);
+// A rule that matches answers first; rule, when given, is set to its index or -1.
+QByteArray AnswerFor(const QByteArray &block, const ReceiveMode &mode, int *rule = nullptr);
 
 // One data event of a block: reads bytesTotal bytes from the connection, logs the receive line,
 // hands the answer to the kernel at once, logs the response line, notes it all in the record,

@@ -94,6 +94,17 @@ void ReceiverSession::setCapture(bool on)
     m_mode.capture = on;
 }
 
+void ReceiverSession::setRules(const QList<ResponseRule> &rules)
+{
+    // Checked rules compile; one that did not would leave no rules rather than some.
+    (void)m_mode.rules.setRules(rules);
+}
+
+void ReceiverSession::setReceiveLoneByte(bool on)
+{
+    m_mode.loneByte = on;
+}
+
 QString ReceiverSession::peerAddress() const
 {
     const SocketControl *peer = peerSocket();
@@ -133,10 +144,10 @@ void ReceiverSession::ConnectionRequest(int index, qintptr requestId)
 void ReceiverSession::DataArrival(int, qint64 bytesTotal)
 {
     static const char tag[] = "(wscRecv_DataArrival)";
-    // A lone byte counts as an error and waits for the next block, unless none can follow it:
-    // then it is the last block.
-    const bool block
-        = bytesTotal > 1 || (bytesTotal == 1 && m_sockets.at(1)->nothingMoreCanFollow());
+    // Unless asked otherwise, a lone byte is held back until more arrive; when none can follow
+    // it, it is the last block.
+    const bool block = bytesTotal > (m_mode.loneByte ? 0 : 1)
+        || (bytesTotal == 1 && m_sockets.at(1)->nothingMoreCanFollow());
     TrapErrors(tag, [&] {
         if (!block)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));

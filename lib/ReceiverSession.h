@@ -41,6 +41,9 @@ public:
     void setAnswerMode(AnswerMode answer);
     void setCustomReply(const QByteArray &reply);
     void setCapture(bool on);
+    // Rules the dialog or the file checked; from the next block on.
+    void setRules(const QList<ResponseRule> &rules);
+    void setReceiveLoneByte(bool on);
     const ReceiveMode &mode() const { return m_mode; }
 
     // The connected peer's address and port; empty and 0 while there is none.

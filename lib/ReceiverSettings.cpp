@@ -2,6 +2,7 @@
 
 #include "lib/CustomReply.h"
 #include "lib/DataCapture.h"
+#include "lib/OnOffSetting.h"
 #include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modGeneralLib.h"
@@ -52,6 +53,7 @@ SettingsReadFault ReadReceiverSettings(const QString &iniFile, ReceiverSettings 
         fault.description = error.description();
     }
     settings.capture = ReadCaptureSetting(iniFile);
+    settings.receiveLoneByte = ReadOnOffSetting(iniFile, SettingKeys::receiveLoneByte);
     settings.customReply = ReadCustomReply(iniFile);
     return fault;
 }

@@ -13,6 +13,7 @@ struct ReceiverSettings
     qint16 logMaxSize = 0; // [Maintenance] LogMaxSize, MiB
     qint16 logGenerations = 0; // [Maintenance] LogGenerations, the live file included
     bool capture = false; // [Maintenance] CaptureData
+    bool receiveLoneByte = false; // [Maintenance] ReceiveLoneByte
     QByteArray customReply; // [Maintenance] CustomData; empty while none is set
 };
 

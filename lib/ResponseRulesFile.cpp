@@ -1,6 +1,7 @@
 #include "lib/ResponseRulesFile.h"
 
 #include "lib/modFileLib.h"
+#include "lib/modLogging.h"
 #include "lib/modUtility.h"
 
 #include <QFile>
@@ -109,6 +110,14 @@ ResponseRulesRead ReadResponseRules(const QString &file)
             read.skipped.append({int(number), reason});
     }
     return read;
+}
+
+QList<ResponseRule> LoadResponseRules(const QString &file)
+{
+    const ResponseRulesRead read = ReadResponseRules(file);
+    for (const QString &line : read.logLines())
+        WriteLog(intToolIndex, line);
+    return read.rules;
 }
 
 QString FormatRuleLine(const ResponseRule &rule)

@@ -33,6 +33,9 @@ struct ResponseRulesRead
 // Reads the rules; a line that cannot be read is skipped with its reason and the others are kept.
 ResponseRulesRead ReadResponseRules(const QString &file);
 
+// The rules the receiver starts with: read, and every line not used logged once.
+QList<ResponseRule> LoadResponseRules(const QString &file);
+
 // One rule as a line: its texts in their kept form ("02 30 31 ?? -> 02 06 [3] 03").
 QString FormatRuleLine(const ResponseRule &rule);
 

@@ -1,5 +1,6 @@
 #include "support/Controls.h"
 #include "support/ListeningWindow.h"
+#include "support/LoopbackClient.h"
 #include "support/MessageBoxRecorder.h"
 
 #include "forms/frmMain.h"
@@ -40,6 +41,7 @@ private slots:
     void testLine_data();
     void testLine();
     void cancelKeepsNothing();
+    void startUpReadsTheRulesFile();
     void menuWritesTheRulesFile();
     void failedWriteKeepsTheDialogOpen();
     void loneByteSwitchIsStored();
@@ -77,6 +79,8 @@ private:
 void RulesDialogTest::editsAreKeptInOrder()
 {
     Run run(twoRules);
+    QCOMPARE(run.dialog.windowTitle(), QStringLiteral("応答ルール設定"));
+    QCOMPARE(run.dialog.minimumSize(), run.dialog.maximumSize());
     auto *table = run.ctl<QTableWidget>("grdRules");
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("先頭一致"));
@@ -202,6 +206,29 @@ void RulesDialogTest::cancelKeepsNothing()
     QVERIFY(run.kept.isEmpty());
 }
 
+void RulesDialogTest::startUpReadsTheRulesFile()
+{
+    ListeningWindow window;
+    {
+        QFile rules(RulesFilePath(window));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write("# status\r\non equals 05 06 -> 15\r\non equals 0G -> 15\r\n");
+    }
+    // As start-up reads the settings: the rules come with them, a bad line logged once.
+    window.form.ReadSetting(window.folder.settingsFile());
+    const QString skipped = QStringLiteral("応答ルールファイルの3行目を読み飛ばしました。"
+                                           "受信パターンの2文字目「G」は16進数ではありません。");
+    QCOMPARE(window.folder.logMessages(), QStringList {skipped});
+    QVERIFY(window.startListening());
+    LoopbackClient client;
+    QVERIFY(client.connectTo(window.port));
+    client.send("\x05\x06");
+    QVERIFY(client.waitForReceived(1));
+    QCOMPARE(client.received, QByteArray("\x15"));
+    QCOMPARE(window.folder.logMessages(),
+             QStringList({skipped, "2バイトのデータ受信", "1バイトの応答送信"}));
+}
+
 void RulesDialogTest::menuWritesTheRulesFile()
 {
     ListeningWindow window;
@@ -235,6 +262,18 @@ void RulesDialogTest::menuWritesTheRulesFile()
     QVERIFY2(written.endsWith("\non starts 02 30 -> 06 [1]\n") && !written.contains("bad line"),
              written.constData());
     QVERIFY(window.boxes.boxes.isEmpty());
+
+    // Put to use at once: the window names the rule that answered under the send grid.
+    QVERIFY(window.startListening());
+    LoopbackClient client;
+    QVERIFY(client.connectTo(window.port));
+    client.send("\x02\x30\x41");
+    QVERIFY(client.waitForReceived(2));
+    QCOMPARE(client.received, QByteArray("\x06\x30"));
+    QTRY_COMPARE(Ctl<QLabel>(window.form, "lblSendShown")->text(),
+                 QStringLiteral("ルール 1 で応答"));
+    QCOMPARE(window.folder.logMessages(),
+             QStringList({"3バイトのデータ受信", "2バイトの応答送信"}));
 }
 
 void RulesDialogTest::failedWriteKeepsTheDialogOpen()
@@ -272,6 +311,14 @@ void RulesDialogTest::loneByteSwitchIsStored()
     const QByteArray settings = window.folder.readSettings();
     option->trigger();
     QCOMPARE(window.folder.readSettings(), settings + "ReceiveLoneByte=1\r\n");
+    // A lone byte is answered at once now.
+    QVERIFY(window.startListening());
+    LoopbackClient client;
+    QVERIFY(client.connectTo(window.port));
+    client.send("\x05");
+    QVERIFY(client.waitForReceived(1));
+    QCOMPARE(window.folder.logMessages(),
+             QStringList({"1バイトのデータ受信", "1バイトの応答送信"}));
     option->trigger();
     QCOMPARE(window.folder.readSettings(), settings + "ReceiveLoneByte=0\r\n");
     QVERIFY(!option->isChecked());

@@ -7,6 +7,7 @@
 #include "support/ProcessResources.h"
 #include "support/ProgramFolderFixture.h"
 
+#include "lib/DataCapture.h"
 #include "lib/ReceiverSession.h"
 #include "lib/modLogging.h"
 #include "platform/PeerConnection.h"
@@ -68,6 +69,8 @@ private slots:
     void answers_data();
     void answers();
     void answerModeChangesBetweenBlocks();
+    void answersByRule_data();
+    void answersByRule();
     void loneByte_data();
     void loneByte();
     void loneBytesWithClosesKeepTheLogWithinItsLimit();
@@ -207,25 +210,92 @@ void tst_ReceiverSession::answerModeChangesBetweenBlocks()
                           answered.arg(3)}));
 }
 
+// The first rule that matches answers, through the echo's path (log lines, record, capture);
+// else the answer mode does.
+void tst_ReceiverSession::answersByRule_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("rule");
+
+    const int echo = int(AnswerMode::Echo);
+    const QByteArray command("\x02\x43\x00\x07\x31\x03", 6);
+    QTest::newRow("command: its transaction number back")
+        << echo << command << QByteArray("\x06\x00\x07", 3) << 1;
+    QTest::newRow("status query, before the custom reply")
+        << int(AnswerMode::CustomReply) << QByteArray("\x02S?\x03") << QByteArray("\x02S00\x03")
+        << 0;
+    QTest::newRow("no rule: echo") << echo << QByteArray("ABC") << QByteArray("ABC") << -1;
+    QTest::newRow("no rule: nothing")
+        << int(AnswerMode::Nothing) << QByteArray("ABC") << QByteArray() << -1;
+    QTest::newRow("rule off: echo")
+        << echo << QByteArray("\x0D\x0A") << QByteArray("\x0D\x0A") << -1;
+    QTest::newRow("too short for the copy: echo")
+        << echo << QByteArray("\x02\x43\x00", 3) << QByteArray("\x02\x43\x00", 3) << -1;
+}
+
+void tst_ReceiverSession::answersByRule()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, block);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, rule);
+
+    m_session->setRules({{true, RuleKind::Equals, "02 53 3F 03", "02 53 30 30 03"},
+                         {true, RuleKind::Starts, "02 43 ?? ??", "06 [2-3]"},
+                         {false, RuleKind::Contains, "0D 0A", "15"}});
+    m_session->setAnswerMode(AnswerMode(mode));
+    m_session->setCustomReply("!");
+    m_session->setCapture(true);
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    client.send(block);
+    QTRY_COMPARE(m_session->record().blocksReceived, 1);
+    QStringList lines {received.arg(block.size())};
+    if (!answer.isEmpty()) {
+        QVERIFY(client.waitForReceived(answer.size()));
+        lines << answered.arg(answer.size());
+    }
+    QCOMPARE(client.received, answer);
+    QCOMPARE(messages(), lines);
+    QCOMPARE(m_session->record().sentRule, answer.isEmpty() ? -1 : rule);
+    QFile capture(CaptureFilePath(1));
+    QVERIFY(capture.open(QIODevice::ReadOnly));
+    const QString sentHeader = QStringLiteral(" 送信 %1バイト 127.0.0.1:%2")
+                                   .arg(answer.size())
+                                   .arg(client.socket().localPort())
+        + (rule >= 0 ? QStringLiteral(" ルール %1").arg(rule + 1) : QString()) + "\r\n";
+    const QString captured = QString::fromUtf8(capture.readAll());
+    QVERIFY2(answer.isEmpty() ? !captured.contains(QStringLiteral(" 送信 "))
+                              : captured.contains(sentHeader),
+             qPrintable(captured));
+}
+
 void tst_ReceiverSession::loneByte_data()
 {
+    QTest::addColumn<bool>("loneByteIsBlock");
     QTest::addColumn<QByteArrayList>("sends");
     QTest::addColumn<bool>("finishes");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QByteArray>("echo");
 
     QTest::newRow("held, then read with the next block")
-        << QByteArrayList {"X", "YZ"} << false
+        << false << QByteArrayList {"X", "YZ"} << false
         << QStringList {loneByteLine, received.arg(3), answered.arg(3)} << QByteArray("XYZ");
     QTest::newRow("two lone bytes make a block")
-        << QByteArrayList {"X", "Y"} << false
+        << false << QByteArrayList {"X", "Y"} << false
         << QStringList {loneByteLine, received.arg(2), answered.arg(2)} << QByteArray("XY");
     QTest::newRow("two bytes are a block")
-        << QByteArrayList {"XY"} << false << QStringList {received.arg(2), answered.arg(2)}
+        << false << QByteArrayList {"XY"} << false << QStringList {received.arg(2), answered.arg(2)}
+        << QByteArray("XY");
+    QTest::newRow("option on: a lone byte is a block")
+        << true << QByteArrayList {"X", "Y"} << false
+        << QStringList {received.arg(1), answered.arg(1), received.arg(1), answered.arg(1)}
         << QByteArray("XY");
     // Nothing can follow it: the last byte before the half-close is the last block.
     QTest::newRow("held, then the peer finishes")
-        << QByteArrayList {"AB", "\x04"} << true
+        << false << QByteArrayList {"AB", "\x04"} << true
         << QStringList {received.arg(2), answered.arg(2), loneByteLine, received.arg(1),
                         answered.arg(1)}
         << QByteArray("AB\x04");
@@ -233,11 +303,13 @@ void tst_ReceiverSession::loneByte_data()
 
 void tst_ReceiverSession::loneByte()
 {
+    QFETCH(bool, loneByteIsBlock);
     QFETCH(QByteArrayList, sends);
     QFETCH(bool, finishes);
     QFETCH(QStringList, lines);
     QFETCH(QByteArray, echo);
 
+    m_session->setReceiveLoneByte(loneByteIsBlock);
     QSignalSpy held(m_session.get(), &ReceiverSession::loneByteHeld);
     LoopbackClient client;
     QVERIFY(client.connectTo(m_port));
@@ -253,7 +325,7 @@ void tst_ReceiverSession::loneByte()
     QVERIFY(WaitUntil([&] { return messages().size() == lines.size(); }));
     QCOMPARE(messages(), lines);
     QCOMPARE(held.size(), int(lines.count(loneByteLine)));
-    QCOMPARE(m_session->record().received, echo.right(finishes ? 1 : echo.size()));
+    QCOMPARE(m_session->record().received, loneByteIsBlock || finishes ? echo.right(1) : echo);
 }
 
 void tst_ReceiverSession::loneBytesWithClosesKeepTheLogWithinItsLimit()
