@@ -115,8 +115,8 @@ public:
     }
     // True once the tool closed or reset the connection and every byte before that was read.
     bool ended() const { return m_ended; }
-    // How it ended: 0 for a clean end, ECONNRESET for a reset.
-    int endError() const { return m_endError; }
+    // How it ended: 0 for a clean end, ECONNRESET for a reset (seen reading or sending).
+    int endError() const { return m_endError != 0 ? m_endError : m_sendError; }
 
     QByteArray received;
 
@@ -126,6 +126,11 @@ private:
         while (!m_outbox.isEmpty()) {
             const ssize_t sent
                 = ::send(m_descriptor, m_outbox.constData(), size_t(m_outbox.size()), MSG_NOSIGNAL);
+            if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                // The connection is gone; a reset seen here is not seen by the next read.
+                m_sendError = errno;
+                m_outbox.clear();
+            }
             if (sent <= 0)
                 break;
             m_outbox.remove(0, sent);
@@ -137,6 +142,7 @@ private:
     bool m_connected = false;
     bool m_ended = false;
     int m_endError = 0;
+    int m_sendError = 0;
     QByteArray m_outbox;
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QSocketNotifier> m_writable;
