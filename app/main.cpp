@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/modTcpRecv.h"
+#include "forms/ui/QtTranslation.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/parvel.png")));
     // Ties the windows to the parvel.desktop launcher, whose icon the desktop then shows.
     QGuiApplication::setDesktopFileName(QStringLiteral("parvel"));
+    LoadQtTranslation();
     // Qt has taken its own options (-platform, -style, -session ...); the rest are ours.
     const CommandLine commandLine = ParseCommandLine(QApplication::arguments());
     const int answered = answerWithoutRunning(commandLine);

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 class FrameThrottle;
+class frmHistory;
 class HexGrid;
 class Lamp;
 class QAction;
@@ -35,6 +36,7 @@ class StatusPanel;
 //   frmMain_CustomData.cpp   設定 → 応答データ (CustomData_Click, ApplyCustomReply)
 //   frmMain_Capture.cpp      設定 → データ記録 and ログフォルダを開く
 //   frmMain_Rules.cpp        設定 → 応答ルール and 1バイトのデータも受信する
+//   frmMain_History.cpp      設定 → 通信履歴... (History_Click)
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -71,6 +73,7 @@ private slots:
     void ResponseRules_Click();
     void ReceiveLoneByte_Click(bool checked);
     void OpenLogFolder_Click();
+    void History_Click();
     void wscRecv_ConnectionRequest(int index, qintptr requestId);
     void wscRecv_DataArrival(int index, qint64 bytesTotal);
     void wscRecv_Close(int index);
@@ -95,6 +98,8 @@ private:
     // Saves the rules the dialog checked; false, with a box and a log line, when the rules file
     // could not be written.
     bool ApplyResponseRules(const QList<ResponseRule> &rules);
+    // カスタム can be chosen only when there is a reply to answer with.
+    void ShowCustomAvailable();
 
     qint32 lngRcvPort = 0;
     qint16 intResSetting = 0;
@@ -107,6 +112,7 @@ private:
     QAction *CaptureData = nullptr;
     QAction *ReceiveLoneByte = nullptr;
     QAction *OpenLogFolder = nullptr;
+    QAction *History = nullptr;
     QLabel *lblRcvData = nullptr;
     Lamp *shpRecvLed = nullptr;
     QLabel *lblNowDateTimeForRecv = nullptr;
@@ -132,6 +138,7 @@ private:
     StatusPanel *sbConnection = nullptr;
     StatusPanel *sbReceived = nullptr;
     StatusPanel *sbSent = nullptr;
+    QLabel *sbCapture = nullptr;
     QLabel *lblRecvShown = nullptr;
     QLabel *lblSendShown = nullptr;
     QTimer *tmrNowDateTime = nullptr;
@@ -145,6 +152,7 @@ private:
     quint64 m_shownSerial = 0;
     quint64 m_shownSentSerial = 0;
     FrameThrottle *m_displayThrottle = nullptr;
+    frmHistory *m_historyWindow = nullptr;
 
     bool m_loaded = false;
 };

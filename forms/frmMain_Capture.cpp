@@ -24,6 +24,7 @@ void frmMain::CaptureData_Click(bool checked)
         }
         m_session->setCapture(checked);
     });
+    RefreshStatus();
 }
 
 void frmMain::OpenLogFolder_Click()

@@ -30,7 +30,7 @@ bool frmMain::ApplyCustomReply(const QByteArray &reply)
         }
         // From the next block on, also while listening.
         m_session->setCustomReply(reply);
-        optCustom->setEnabled(!reply.isEmpty());
+        ShowCustomAvailable();
         if (reply.isEmpty() && optCustom->isChecked()) {
             // No reply, no answer: the group is left with no option selected, as a response
             // mode outside the options leaves it.
@@ -39,4 +39,15 @@ bool frmMain::ApplyCustomReply(const QByteArray &reply)
             optCustom->setAutoExclusive(true);
         }
     });
+}
+
+void frmMain::ShowCustomAvailable()
+{
+    const bool available = !m_session->mode().reply.isEmpty();
+    optCustom->setEnabled(available);
+    // A disabled option says how to make it available.
+    optCustom->setToolTip(
+        available ? QString()
+                  : QStringLiteral(
+                      "応答データが未設定です。設定 → 応答データ... で設定すると選べます。"));
 }

@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 
 #include "forms/StatusTexts.h"
+#include "forms/frmHistory.h"
 #include "forms/ui/StatusPanel.h"
 #include "lib/ReceiverSession.h"
 
@@ -34,6 +35,7 @@ void showNote(QLabel &note, qint64 blockBytes, const QString &answeredBy = {})
 
 void frmMain::RefreshStatus()
 {
+    sbCapture->setVisible(m_session->mode().capture);
     // While stopped, the port the next start will try.
     const quint16 listening = m_session->listeningPort();
     const quint16 next = lngRcvPort > 0 && lngRcvPort <= 65535 ? quint16(lngRcvPort) : 0;
@@ -42,8 +44,10 @@ void frmMain::RefreshStatus()
     sbConnection->setFullText(
         StatusTexts::Connection(m_session->peerAddress(), m_session->peerPort()));
     const ReceiveRecord &record = m_session->record();
+    // A lone byte held back is told where the whole text goes: the tooltip and screen readers.
     sbReceived->setFullText(
-        StatusTexts::Received(record.blocksReceived, record.bytesReceived),
+        StatusTexts::Received(record.blocksReceived, record.bytesReceived)
+            + (m_session->byteHeld() ? QStringLiteral("（1バイト保留中）") : QString()),
         StatusTexts::ReceivedShort(record.blocksReceived, record.bytesReceived));
     sbSent->setFullText(StatusTexts::Sent(record.blocksSent, record.bytesSent),
                         StatusTexts::SentShort(record.blocksSent, record.bytesSent));
@@ -52,6 +56,8 @@ void frmMain::RefreshStatus()
 void frmMain::RefreshDisplay()
 {
     RefreshStatus();
+    if (m_historyWindow && m_historyWindow->isVisible())
+        m_historyWindow->catchUp();
     const ReceiveRecord &record = m_session->record();
     if (record.serial == m_shownSerial)
         return;

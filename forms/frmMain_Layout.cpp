@@ -101,10 +101,14 @@ void addClockPanels(QStatusBar *statusBar)
     };
     QLabel *date = panel("sbStatusBarDate", QStringLiteral("日付"), 1100);
     QLabel *time = panel("sbStatusBarTime", QStringLiteral("時刻"), 600);
+    // Screen readers hear the panel's name and, as its description, what it shows.
     auto refresh = [date, time] {
         const QDateTime now = CurrentDateTime();
-        date->setText(FormatStatusDate(now.date()));
-        time->setText(FormatStatusTime(now.time()));
+        for (const auto &[panel, text] : {std::pair {date, FormatStatusDate(now.date())},
+                                          std::pair {time, FormatStatusTime(now.time())}}) {
+            panel->setText(text);
+            panel->setAccessibleDescription(text);
+        }
     };
     auto *timer = new QTimer(statusBar);
     timer->setObjectName(QStringLiteral("sbStatusBarClock"));
@@ -139,6 +143,8 @@ void frmMain::CreateControls()
     ReceiveLoneByte->setCheckable(true);
     OpenLogFolder = Admin->addAction(QStringLiteral("ログフォルダを開く"));
     OpenLogFolder->setObjectName(QStringLiteral("OpenLogFolder"));
+    History = Admin->addAction(QStringLiteral("通信履歴..."));
+    History->setObjectName(QStringLiteral("History"));
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -209,6 +215,14 @@ void frmMain::CreateControls()
     sbConnection = new StatusPanel("sbConnection", QStringLiteral("接続"), 128, sbStatusBar);
     sbReceived = new StatusPanel("sbReceived", QStringLiteral("受信件数"), 116, sbStatusBar);
     sbSent = new StatusPanel("sbSent", QStringLiteral("送信件数"), 116, sbStatusBar);
+    // While capture is on the status bar says so first: a capture left on fills the disk.
+    sbCapture = new QLabel(QStringLiteral("記録中"), sbStatusBar);
+    sbCapture->setObjectName(QStringLiteral("sbCapture"));
+    sbCapture->setAccessibleName(QStringLiteral("データ記録"));
+    sbCapture->setAccessibleDescription(sbCapture->text());
+    sbCapture->setToolTip(QStringLiteral("受信データをデータ記録ファイルに記録しています"));
+    sbCapture->hide();
+    sbStatusBar->addPermanentWidget(sbCapture);
     for (StatusPanel *panel : {sbListening, sbConnection, sbReceived, sbSent})
         sbStatusBar->addPermanentWidget(panel, panel->share());
     addClockPanels(sbStatusBar);
@@ -238,6 +252,7 @@ void frmMain::CreateControls()
     connect(CaptureData, &QAction::triggered, this, &frmMain::CaptureData_Click);
     connect(ReceiveLoneByte, &QAction::triggered, this, &frmMain::ReceiveLoneByte_Click);
     connect(OpenLogFolder, &QAction::triggered, this, &frmMain::OpenLogFolder_Click);
+    connect(History, &QAction::triggered, this, &frmMain::History_Click);
     connect(tmrNowDateTime, &QTimer::timeout, this, &frmMain::tmrNowDateTime_Timer);
 
     setTabOrder(cmdRecvData, optNothing);
@@ -254,8 +269,11 @@ void frmMain::CreateControls()
     cmdRecvData->setFocus();
     // F10 opens the menu, as on other desktops.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this,
-            [this] { menuBar()->setActiveAction(Admin->menuAction()); });
+    // F10 opens the menu with its first item active, so Return chooses it at once.
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        menuBar()->setActiveAction(Admin->menuAction());
+        Admin->setActiveAction(ComSetting);
+    });
 
     // The window keeps the size of its layout: menu bar, client area and status bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

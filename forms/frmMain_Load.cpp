@@ -28,9 +28,8 @@ void frmMain::Form_Load()
         RefreshStatus();
         CaptureData->setChecked(m_session->mode().capture);
         ReceiveLoneByte->setChecked(m_session->mode().loneByte);
-        // The custom option can be chosen only when there is a reply to answer with.
+        ShowCustomAvailable();
         const bool replySet = !m_session->mode().reply.isEmpty();
-        optCustom->setEnabled(replySet);
         if (intResSetting == 0)
             optNothing->setChecked(true);
         else if (intResSetting == 1)

@@ -8,6 +8,7 @@
 #include "lib/ReceiverSession.h"
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
+#include "platform/RuntimeError.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,6 +59,9 @@ void frmMain::cmdRecvData_Click()
     const bool succeeded = TrapErrors("(cmdRecvData_Click)", [&] {
         if (!m_session->isListening()) {
             nameListenAction(*cmdRecvData, true);
+            // Port 0 would ask the system for any port: a peer could never find it.
+            if (lngRcvPort < 1 || lngRcvPort > 65535)
+                throw RuntimeError(ErrorText::invalidArgument);
             m_session->start(lngRcvPort, strBindAddress);
         } else {
             m_session->stop();

@@ -3,6 +3,7 @@
 #include "forms/Messages.h"
 #include "forms/frmMain.h"
 #include "forms/ui/CenterForm.h"
+#include "forms/ui/Decorative.h"
 #include "forms/ui/Fonts.h"
 #include "forms/ui/MessageBox.h"
 #include "forms/ui/ReturnKey.h"
@@ -70,7 +71,7 @@ frmTcpRcvComSetting::frmTcpRcvComSetting(QWidget *parent) : QDialog(parent)
     lblRcvPort->setObjectName(QStringLiteral("lblRcvPort"));
     lblRcvPort->setAccessibleName(lblRcvPort->text());
     lblColon->setObjectName(QStringLiteral("lblColon"));
-    lblColon->setAccessibleName(lblColon->text());
+    HideFromScreenReaders(*lblColon);
     txtRcvPort->setObjectName(QStringLiteral("txtRcvPort"));
     txtRcvPort->setAccessibleName(lblRcvPort->text());
     cmdApply->setObjectName(QStringLiteral("cmdApply"));

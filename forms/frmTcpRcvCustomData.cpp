@@ -35,6 +35,7 @@ frmTcpRcvCustomData::frmTcpRcvCustomData(const QByteArray &reply, KeepReply keep
     txtCustomData->setTabChangesFocus(true);
     txtCustomData->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     txtCustomData->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtCustomData->setPlaceholderText(QStringLiteral("例：4F 4B 0D 0A（OK と改行）"));
     lblCustomData->setBuddy(txtCustomData);
 
     cmdApply = new QPushButton(QStringLiteral("設定"), this);

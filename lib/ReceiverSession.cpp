@@ -4,6 +4,7 @@
 #include "lib/ErrorTrap.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
+#include "platform/Clock.h"
 #include "platform/SocketControl.h"
 
 ReceiverSession::ReceiverSession(QObject *parent) : QObject(parent)
@@ -53,6 +54,7 @@ void ReceiverSession::start(qint32 port, const QString &bindAddress)
     listener.setLocalPort(port);
     listener.listen();
     m_record.restartCounts();
+    m_history.clear();
     emit listeningChanged(true);
 }
 
@@ -135,10 +137,16 @@ void ReceiverSession::ConnectionRequest(int index, qintptr requestId)
         }
         peer.accept(requestId);
     });
-    if (replacedPort != 0)
+    if (replacedPort != 0) {
+        m_history.appendEvent(ExchangeKind::Replaced, CurrentMSecsSinceEpoch(), m_peer);
         emit peerReplaced(replacedAddress, replacedPort);
-    if (accepted)
+    }
+    if (accepted) {
+        m_byteHeld = false;
+        m_peer = FormatPeer(peerAddress(), peerPort());
+        m_history.appendEvent(ExchangeKind::Connected, CurrentMSecsSinceEpoch(), m_peer);
         emit peerConnected(peerAddress(), peerPort());
+    }
 }
 
 void ReceiverSession::DataArrival(int, qint64 bytesTotal)
@@ -148,12 +156,24 @@ void ReceiverSession::DataArrival(int, qint64 bytesTotal)
     // it, it is the last block.
     const bool block = bytesTotal > (m_mode.loneByte ? 0 : 1)
         || (bytesTotal == 1 && m_sockets.at(1)->nothingMoreCanFollow());
+    const quint64 serial = m_record.serial;
     TrapErrors(tag, [&] {
         if (!block)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
         else
             ReceiveBlock(*m_sockets.at(1), bytesTotal, m_mode, m_record);
     });
+    // The answer has left: the history only takes another reference to each block.
+    if (m_record.serial != serial) {
+        m_byteHeld = false;
+        m_history.appendBlock(ExchangeKind::Received, m_record.receivedAtMs, m_peer,
+                              m_record.received);
+        if (m_record.sentSerial == m_record.serial)
+            m_history.appendBlock(ExchangeKind::Sent, m_record.sentAtMs, m_peer, m_record.sent);
+    } else if (bytesTotal == 1 && !m_byteHeld) {
+        m_byteHeld = true;
+        m_history.appendEvent(ExchangeKind::ByteHeld, CurrentMSecsSinceEpoch(), m_peer, 1);
+    }
     // After lone bytes and failed reads too: the log keeps its size limit whatever peers send.
     RotateToolFiles(1, block && m_mode.capture, tag);
     if (block)
@@ -168,7 +188,7 @@ void ReceiverSession::Close(int index)
     const quint16 port = index == 1 ? peerPort() : 0;
     TrapErrors("(wscRecv_Close)", [&] { m_sockets.at(index)->close(); });
     if (index == 1)
-        emit peerClosed(address, port);
+        peerWent(address, port);
 }
 
 void ReceiverSession::Error(int index)
@@ -181,13 +201,23 @@ void ReceiverSession::Error(int index)
             m_sockets[0]->listen();
     });
     if (index == 1)
-        emit peerClosed(address, port);
+        peerWent(address, port);
     else
         emit listeningChanged(isListening());
 }
 
+void ReceiverSession::peerWent(const QString &address, quint16 port)
+{
+    m_byteHeld = false;
+    m_history.appendEvent(ExchangeKind::Disconnected, CurrentMSecsSinceEpoch(),
+                          port != 0 ? FormatPeer(address, port) : m_peer);
+    emit peerClosed(address, port);
+}
+
 void ReceiverSession::onEchoDropped(qint64 bytes, qint64 inFlight)
 {
+    // The echo of a connection that has finished: no longer the current peer's, so no peer.
+    m_history.appendEvent(ExchangeKind::EchoDropped, CurrentMSecsSinceEpoch(), QString(), bytes);
     // Every echo line claimed bytes for the wire; the ones that never went are owned up to, and
     // those on their way at the cut are named as possibly lost too.
     QString line = QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes);

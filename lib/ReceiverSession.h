@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lib/ExchangeHistory.h"
 #include "lib/ReceivePath.h"
 
 #include <QObject>
@@ -50,6 +51,11 @@ public:
     QString peerAddress() const;
     quint16 peerPort() const;
     const ReceiveRecord &record() const { return m_record; }
+    // Every block, answer and connection event since listening started, bounded; appending
+    // shares the blocks' bytes, so the history costs the data path no copy and no formatting.
+    const ExchangeHistory &history() const { return m_history; }
+    // A lone byte waits on the connection for the bytes after it.
+    bool byteHeld() const { return m_byteHeld; }
 
     // The socket events' handlers. A driver that names them as its own (the window does) takes
     // the events over with routeSocketEvents and forwards them here.
@@ -85,9 +91,13 @@ private:
     SocketControl *createSocket(int index);
     SocketControl *peerSocket() const;
     void onEchoDropped(qint64 bytes, qint64 inFlight);
+    void peerWent(const QString &address, quint16 port);
 
     std::vector<SocketControl *> m_sockets;
     SocketEventRoute m_route;
     ReceiveMode m_mode;
     ReceiveRecord m_record;
+    ExchangeHistory m_history;
+    QString m_peer; // "address:port" of the connected peer, made once per connection
+    bool m_byteHeld = false;
 };

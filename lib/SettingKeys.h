@@ -15,4 +15,5 @@ inline const QString captureData = QStringLiteral("CaptureData");
 inline const QString customData = QStringLiteral("CustomData");
 // "1": a byte that arrives alone is a block like any other (else it waits for more).
 inline const QString receiveLoneByte = QStringLiteral("ReceiveLoneByte");
+inline const QString historyWindowSize = QStringLiteral("HistoryWindowSize");
 } // namespace SettingKeys

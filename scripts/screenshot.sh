@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Remakes docs/screenshot.png and docs/screenshot-dark.png: the real main window after a loopback
-# peer sent one block that it received and echoed, drawn by Qt's X11 platform under a virtual X
-# server (Xvfb) with the fonts a fresh machine gets from scripts/setup.sh; the dark one as on a
-# GNOME dark desktop (Qt's GTK 3 theme with Adwaita:dark).
+# Remakes docs/screenshot.png, docs/screenshot-dark.png and docs/screenshot-history.png: the real
+# main window after a loopback peer sent one block that it received and echoed, drawn by Qt's X11
+# platform under a virtual X server (Xvfb) with the fonts a fresh machine gets from
+# scripts/setup.sh; the dark one as on a GNOME dark desktop (Qt's GTK 3 theme with Adwaita:dark);
+# the history window beside it.
 # Usage: scripts/screenshot.sh [main.png [dialog.png]]
 #   PARVEL_SCALE=2 draws at twice the density, to check the layout on high-DPI screens.
 #   PARVEL_LOOK=dark draws one picture on the dark desktop.
+#   PARVEL_HISTORY_SHOT=file also draws the 通信履歴 window (docs/screenshot-history.png).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PARVEL_SCREENSHOT_BUILD:-$root/build}
 if (($# == 0)); then
-    PARVEL_LOOK=light "$0" "$root/docs/screenshot.png"
+    PARVEL_LOOK=light PARVEL_HISTORY_SHOT="$root/docs/screenshot-history.png" "$0" \
+        "$root/docs/screenshot.png"
     PARVEL_LOOK=dark "$0" "$root/docs/screenshot-dark.png"
     exit
 fi

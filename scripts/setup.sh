@@ -13,6 +13,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-wayland            # native windows on a Wayland desktop
     fonts-ipafont-gothic   # the Japanese texts
+    qt6-translations-l10n  # Qt's own menus and buttons in Japanese
     xvfb xauth             # screenshots of the real windows
     qt6-gtk-platformtheme  # GNOME's look, light or dark, on a GNOME desktop
     socat                  # reference echo server for the benchmark

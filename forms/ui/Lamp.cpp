@@ -4,7 +4,18 @@
 #include <QPen>
 #include <cmath>
 
-Lamp::Lamp(QWidget *parent) : QWidget(parent) { }
+namespace {
+// Screen readers cannot see the colour: the lamp says whether it is lit.
+QString stateText(quint32 color)
+{
+    return color == 0 ? QStringLiteral("消灯") : QStringLiteral("点灯");
+}
+} // namespace
+
+Lamp::Lamp(QWidget *parent) : QWidget(parent)
+{
+    setAccessibleDescription(stateText(m_fillColor));
+}
 
 void Lamp::setFillColor(quint32 color)
 {
@@ -12,6 +23,7 @@ void Lamp::setFillColor(quint32 color)
     if (color == m_fillColor)
         return;
     m_fillColor = color;
+    setAccessibleDescription(stateText(color));
     update();
     emit fillColorChanged(color);
 }

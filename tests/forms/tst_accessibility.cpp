@@ -3,13 +3,17 @@
 #include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
 
+#include "forms/frmHistory.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/frmTcpRcvCustomData.h"
 #include "forms/frmTcpRcvRules.h"
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"
+#include "forms/ui/QtTranslation.h"
+#include "lib/ExchangeHistory.h"
 #include "lib/HexGridModel.h"
+#include "lib/modSimGeneral.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -19,6 +23,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -35,16 +41,20 @@ QString accessibleNameOf(QObject *object)
 bool isControl(QWidget *widget)
 {
     for (QWidget *part = widget->parentWidget(); part; part = part->parentWidget()) {
-        if (qobject_cast<QAbstractItemView *>(part))
+        if (qobject_cast<QAbstractItemView *>(part) || qobject_cast<QLineEdit *>(part))
             return false;
     }
     if (widget->objectName().startsWith(QLatin1String("qt_")))
+        return false;
+    // Text that only decorates is left out on purpose.
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    if (face && face->state().invisible && !widget->isHidden())
         return false;
     return qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget)
         || qobject_cast<QLineEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget)
         || qobject_cast<QGroupBox *>(widget) || qobject_cast<HexGrid *>(widget)
         || qobject_cast<Lamp *>(widget) || qobject_cast<QComboBox *>(widget)
-        || qobject_cast<QTableWidget *>(widget);
+        || qobject_cast<QTableView *>(widget);
 }
 
 QStringList controlsWithoutName(QWidget *window)
@@ -73,6 +83,9 @@ private slots:
     void menuItemsAreNamed();
     void gridCellsReadTheirBytes();
     void portBoxIsLabelledByItsCaption();
+    void statesAreHeard_data();
+    void statesAreHeard();
+    void standardTextsAreJapanese();
 
 private:
     std::unique_ptr<ProgramFolderFixture> m_folder;
@@ -111,7 +124,8 @@ void AccessibilityTest::controls_data()
     // Every dialog control.
     QTest::newRow("dialog") << true << QString() << QStringLiteral("通信設定");
     QTest::newRow("lblRcvPort") << true << "lblRcvPort" << QStringLiteral("受信ポート");
-    QTest::newRow("lblColon") << true << "lblColon" << QStringLiteral("：");
+    // The colon only decorates: screen readers skip it.
+    QTest::newRow("lblColon") << true << "lblColon" << QString();
     QTest::newRow("txtRcvPort") << true << "txtRcvPort" << QStringLiteral("受信ポート");
     QTest::newRow("cmdApply") << true << "cmdApply" << QStringLiteral("設定");
     QTest::newRow("cmdCancel") << true << "cmdCancel" << QStringLiteral("キャンセル");
@@ -141,9 +155,13 @@ void AccessibilityTest::noNamelessControl()
     ComSettingForm().Load();
     frmTcpRcvCustomData replyDialog({}, {});
     frmTcpRcvRules rulesDialog({{true, RuleKind::Starts, "02", "06"}}, {});
+    ExchangeHistory history;
+    frmHistory historyWindow(history, {}, nullptr);
+    historyWindow.show();
     for (QWidget *window :
          {static_cast<QWidget *>(&MainForm()), static_cast<QWidget *>(&ComSettingForm()),
-          static_cast<QWidget *>(&replyDialog), static_cast<QWidget *>(&rulesDialog)}) {
+          static_cast<QWidget *>(&replyDialog), static_cast<QWidget *>(&rulesDialog),
+          static_cast<QWidget *>(&historyWindow)}) {
         const QStringList missing = controlsWithoutName(window);
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(", "))));
     }
@@ -164,7 +182,8 @@ void AccessibilityTest::menuItemsAreNamed()
                              QStringLiteral("応答ルール..."),
                              QStringLiteral("データ記録"),
                              QStringLiteral("1バイトのデータも受信する"),
-                             QStringLiteral("ログフォルダを開く")};
+                             QStringLiteral("ログフォルダを開く"),
+                             QStringLiteral("通信履歴...")};
     QCOMPARE(menu->childCount(), items.size());
     for (int item = 0; item < items.size(); ++item)
         QCOMPARE(menu->child(item)->text(QAccessible::Name), items.at(item));
@@ -193,6 +212,64 @@ void AccessibilityTest::portBoxIsLabelledByItsCaption()
     const auto labels = box->relations(QAccessible::Label);
     QCOMPARE(labels.size(), 1);
     QCOMPARE(labels.first().first->object(), Ctl<QLabel>(dialog, "lblRcvPort"));
+}
+
+void AccessibilityTest::statesAreHeard_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("lamp"); // -1: not a lamp
+    QTest::addColumn<QString>("description");
+    QTest::newRow("receive lamp off") << "shpRecvLed" << -1 << QStringLiteral("消灯");
+    QTest::newRow("receive lamp lit") << "shpRecvLed" << 1 << QStringLiteral("点灯");
+    QTest::newRow("send lamp lit") << "shpSendLed" << 1 << QStringLiteral("点灯");
+    QTest::newRow("send lamp off again") << "shpSendLed" << 0 << QStringLiteral("消灯");
+    QTest::newRow("date panel") << "sbStatusBarDate" << -1 << QString();
+    QTest::newRow("time panel") << "sbStatusBarTime" << -1 << QString();
+}
+
+void AccessibilityTest::statesAreHeard()
+{
+    QFETCH(QString, name);
+    QFETCH(int, lamp);
+    QFETCH(QString, description);
+    frmMain &form = MainForm();
+    form.Show();
+    auto *control = form.findChild<QWidget *>(name);
+    QVERIFY(control);
+    if (lamp == 0) {
+        CtrlLed(*qobject_cast<Lamp *>(control), 1);
+        CtrlLed(*qobject_cast<Lamp *>(control), 0);
+    } else if (lamp > 0) {
+        CtrlLed(*qobject_cast<Lamp *>(control), qint16(lamp));
+    }
+    // A panel's description is what it shows.
+    if (description.isEmpty())
+        description = qobject_cast<QLabel *>(control)->text();
+    QVERIFY(!description.isEmpty());
+    QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Description),
+             description);
+}
+
+void AccessibilityTest::standardTextsAreJapanese()
+{
+    QVERIFY(LoadQtTranslation());
+    // A text box's own context menu.
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("元に戻す(&U)"));
+    // The colon is hidden; the disabled カスタム says where a reply is set; the reply box shows
+    // an example.
+    frmMain &form = MainForm();
+    form.Show();
+    auto *custom = Ctl<QRadioButton>(form, "optCustom");
+    QVERIFY(!custom->isEnabled());
+    QVERIFY(custom->toolTip().contains(QStringLiteral("応答データ...")));
+    frmTcpRcvCustomData replyDialog({}, {});
+    QVERIFY(Ctl<QPlainTextEdit>(replyDialog, "txtCustomData")
+                ->placeholderText()
+                .startsWith(QStringLiteral("例：")));
+    ComSettingForm().Load();
+    QVERIFY(QAccessible::queryAccessibleInterface(Ctl<QLabel>(ComSettingForm(), "lblColon"))
+                ->state()
+                .invisible);
 }
 
 QTEST_MAIN(AccessibilityTest)

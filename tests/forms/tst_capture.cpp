@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest>
@@ -69,9 +70,13 @@ void CaptureTest::captureFollowsTheMenu()
     QVERIFY(
         !QFileInfo::exists(m_window->folder.path() + QStringLiteral("/Log/Kiv_TcpRcvData.txt")));
 
+    QVERIFY(Ctl<QLabel>(m_window->form, "sbCapture")->isHidden());
     menu->trigger();
     QVERIFY(menu->isChecked());
     QVERIFY(ReadCaptureSetting(m_window->folder.settingsFile()));
+    // The status bar says that capture is on.
+    QVERIFY(!Ctl<QLabel>(m_window->form, "sbCapture")->isHidden());
+    QCOMPARE(Ctl<QLabel>(m_window->form, "sbCapture")->text(), QStringLiteral("記録中"));
     exchange(QByteArray("Hello\x00\xFF", 7));
     const QString peer = QStringLiteral("127.0.0.1:%1").arg(m_client->socket().localPort());
     const QString stamp = QStringLiteral("\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d");

@@ -43,6 +43,7 @@ private slots:
     void cancel();
     void failedWriteIsReported();
     void enterAndEscapeDoNothing();
+    void returnPressesTheFocusedButton_data();
     void returnPressesTheFocusedButton();
     void menuOpensTheDialogWhileReceivingGoesOn();
 
@@ -235,13 +236,23 @@ void ComSettingTest::enterAndEscapeDoNothing()
     QVERIFY(dialog().isVisible());
 }
 
+void ComSettingTest::returnPressesTheFocusedButton_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+}
+
 void ComSettingTest::returnPressesTheFocusedButton()
 {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
     openDialog("6000");
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("abc"));
     auto *apply = Ctl<QPushButton>(dialog(), "cmdApply");
     apply->setFocus();
-    QTest::keyClick(apply, Qt::Key_Return);
+    QTest::keyClick(apply, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(m_boxes->texts(), QStringList({QStringLiteral("受信ポート番号が不正です。")}));
 }
 

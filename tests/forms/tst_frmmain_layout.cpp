@@ -1,6 +1,8 @@
 #include "support/Controls.h"
+#include "support/LoopbackPorts.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/SettingsFileText.h"
 
 #include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
@@ -396,17 +398,20 @@ void FrmMainLayoutTest::focusAndTabOrder()
     QTest::keyClick(received, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 AB"));
 
-    // Return presses the focused button.
+    // Return, and the keypad's Enter, press the focused button (a port that can listen).
+    m_folder->writeSettings(SettingsFileText(FreeLoopbackPort()));
+    m_form->ReadSetting(m_folder->settingsFile());
     start->setFocus();
     QTest::keyClick(start, Qt::Key_Return);
     QCOMPARE(start->text(), QStringLiteral("受信停止"));
-    QTest::keyClick(start, Qt::Key_Return);
+    QTest::keyClick(start, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(start->text(), QStringLiteral("受信待ち"));
 
-    // F10 opens the menu.
+    // F10 opens the menu with its first item active.
     QTest::keyClick(start, Qt::Key_F10);
     QTRY_VERIFY(Ctl<QMenu>(*m_form, "Admin")->isVisible());
     QCOMPARE(m_form->menuBar()->activeAction(), Ctl<QMenu>(*m_form, "Admin")->menuAction());
+    QCOMPARE(Ctl<QMenu>(*m_form, "Admin")->activeAction(), Ctl<QAction>(*m_form, "ComSetting"));
     Ctl<QMenu>(*m_form, "Admin")->close();
 }
 

@@ -1,14 +1,17 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/ProgramFolderFixture.h"
 
+#include "forms/frmHistory.h"
 #include "forms/frmMain.h"
 #include "forms/ui/HexGrid.h"
+#include "lib/ExchangeHistory.h"
 #include "lib/HexGridModel.h"
 #include "lib/modSimGeneral.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPalette>
+#include <QTableView>
 #include <QtTest>
 
 #include <algorithm>
@@ -86,6 +89,8 @@ private slots:
     void digitsKeepTheirContrast();
     void windowReadsUnderEveryLook_data();
     void windowReadsUnderEveryLook();
+    void historyReadsUnderEveryLook_data() { windowReadsUnderEveryLook_data(); }
+    void historyReadsUnderEveryLook();
 };
 
 void HexGridPaletteTest::digitsKeepTheirContrast_data()
@@ -166,6 +171,46 @@ void HexGridPaletteTest::windowReadsUnderEveryLook()
     qInfo("data cell %.1f:1", cellRatio);
     if (cellRatio < 4.5)
         faint << QStringLiteral("data cell %1:1").arg(cellRatio);
+    QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1String(", "))));
+}
+
+void HexGridPaletteTest::historyReadsUnderEveryLook()
+{
+    QFETCH(QPalette, desktop);
+    QFETCH(QString, styleSheet);
+    const QPalette previous = QApplication::palette();
+    QApplication::setPalette(desktop);
+    qApp->setStyleSheet(styleSheet);
+    auto restore = qScopeGuard([&] {
+        qApp->setStyleSheet(QString());
+        QApplication::setPalette(previous);
+    });
+
+    ExchangeHistory history;
+    history.appendBlock(ExchangeKind::Received, 0, QStringLiteral("127.0.0.1:50123"),
+                        "STATUS?\r\n");
+    history.appendBlock(ExchangeKind::Sent, 0, QStringLiteral("127.0.0.1:50123"), "OK\r\n");
+    frmHistory window(history, {}, nullptr);
+    window.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *rows = window.findChild<QTableView *>(QStringLiteral("tblHistory"));
+    auto *detail = window.findChild<QTableView *>(QStringLiteral("tblDetail"));
+    rows->setCurrentIndex(rows->model()->index(1, 0));
+    const QImage image = window.grab().toImage();
+    const auto cellIn = [&](QTableView *view, int row, int column) {
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        return QRect(view->viewport()->mapTo(&window, cell.topLeft()), cell.size());
+    };
+    // Rows, the selected row and the detail's bytes 4.5:1.
+    QStringList faint;
+    for (const auto &[name, area] :
+         {std::pair {"row", cellIn(rows, 0, 4)}, std::pair {"selected row", cellIn(rows, 1, 4)},
+          std::pair {"detail byte", cellIn(detail, 0, 0)}}) {
+        const double ratio = inkContrast(image, area);
+        qInfo("%s %.1f:1", name, ratio);
+        if (ratio < 4.5)
+            faint << QStringLiteral("%1 %2:1").arg(QLatin1String(name)).arg(ratio);
+    }
     QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1String(", "))));
 }
 

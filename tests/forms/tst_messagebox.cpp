@@ -1,6 +1,7 @@
 #include "forms/ui/MessageBox.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -14,6 +15,7 @@ class MessageBoxTest : public QObject
 private slots:
     void realBoxShowsAndAnswers_data();
     void realBoxShowsAndAnswers();
+    void pathIsInAReadOnlyLine();
 };
 
 void MessageBoxTest::realBoxShowsAndAnswers_data()
@@ -79,6 +81,39 @@ void MessageBoxTest::realBoxShowsAndAnswers()
     QTEST(buttons, "expectedButtons");
     QTEST(defaultButton, "defaultButton");
     QTEST(result, "expectedResult");
+}
+
+void MessageBoxTest::pathIsInAReadOnlyLine()
+{
+    // A box ending in a path: the path sits in a read-only line that Tab reaches and that can
+    // be copied whole; the text above keeps only the sentence.
+    const QString path = QStringLiteral("/home/user/Parvel/Log");
+    QString text;
+    QString line;
+    bool readOnly = false;
+    bool reached = false;
+    QTimer answer;
+    answer.setInterval(10);
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer.stop();
+        text = box->text();
+        if (auto *edit = box->findChild<QLineEdit *>(QStringLiteral("txtPath"))) {
+            line = edit->text();
+            readOnly = edit->isReadOnly();
+            reached = edit->focusPolicy() & Qt::TabFocus;
+        }
+        box->buttons().first()->click();
+    });
+    answer.start();
+    ShowQtMessageBox(QStringLiteral("ログフォルダを開けませんでした。\r\n") + path,
+                     MsgBoxStyle::Exclamation, {});
+    QCOMPARE(text, QStringLiteral("ログフォルダを開けませんでした。"));
+    QCOMPARE(line, path);
+    QVERIFY(readOnly);
+    QVERIFY(reached);
 }
 
 QTEST_MAIN(MessageBoxTest)

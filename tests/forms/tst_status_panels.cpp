@@ -6,6 +6,7 @@
 #include "support/LoopbackClient.h"
 #include "support/SettingsFileText.h"
 
+#include "forms/Messages.h"
 #include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/ui/StatusPanel.h"
@@ -85,6 +86,13 @@ void StatusPanelsTest::texts_data()
                                   << QStringLiteral("受信 3件 99,999バイト");
     QTest::newRow("short, KB") << StatusTexts::ReceivedShort(3, 100000)
                                << QStringLiteral("受信 3件 97.7 KB");
+    // Three significant digits up to the last: 99.95 KB and above round to 100, not 100.0.
+    QTest::newRow("short, 99.9 KB")
+        << StatusTexts::ReceivedShort(3, 102338) << QStringLiteral("受信 3件 99.9 KB");
+    QTest::newRow("short, 99.95 KB")
+        << StatusTexts::ReceivedShort(3, 102349) << QStringLiteral("受信 3件 100 KB");
+    QTest::newRow("short, 99.99 KB")
+        << StatusTexts::ReceivedShort(3, 102390) << QStringLiteral("受信 3件 100 KB");
     QTest::newRow("short, MB") << StatusTexts::ReceivedShort(43, 10000058)
                                << QStringLiteral("受信 43件 9.54 MB");
     QTest::newRow("short, rounds up into the next unit")
@@ -164,12 +172,17 @@ void StatusPanelsTest::panelsFollowTheConnection()
              heard("sbListening", QStringLiteral("停止中 %1").arg(window.port)));
     QCOMPARE(panel(form, "sbConnection"), heard("sbConnection", QStringLiteral("未接続")));
 
-    // Port 0: the panel tells the port the system chose.
+    // Port 0 would listen where no peer can know: refused as an unusable port.
     window.folder.writeSettings(SettingsFileText(0));
     form.ReadSetting(window.folder.settingsFile());
+    QVERIFY(!window.startListening());
+    QCOMPARE(window.boxes.texts(), QStringList {Messages::portUnusable});
+    QCOMPARE(Ctl<QPushButton>(form, "cmdRecvData")->text(), QStringLiteral("受信待ち"));
+    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    window.folder.writeSettings(SettingsFileText(window.port));
+    form.ReadSetting(window.folder.settingsFile());
     QVERIFY(window.startListening());
-    const quint16 port = Socket(form, 0)->listeningPort();
-    QVERIFY(port != 0);
+    const quint16 port = window.port;
     QCOMPARE(panel(form, "sbListening"), heard("sbListening", StatusTexts::Listening(port)));
     QCOMPARE(panel(form, "sbReceived"), heard("sbReceived", QStringLiteral("受信 0件 0バイト")));
 
@@ -194,6 +207,14 @@ void StatusPanelsTest::panelsFollowTheConnection()
                  heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     QCOMPARE(Ctl<QLabel>(form, "lblRecvShown")->text(), QString());
     QCOMPARE(Ctl<QLabel>(form, "lblSendShown")->text(), QString());
+    // Screen readers no longer hear the cut note either.
+    QCOMPARE(panel(form, "lblRecvShown"), heard("lblRecvShown", QString()));
+    QCOMPARE(panel(form, "lblSendShown"), heard("lblSendShown", QString()));
+    // A lone byte held back is told in the panel's whole text; the panel keeps its counts.
+    older.send("c");
+    const QString held = QStringLiteral("受信 2件 5,048バイト（1バイト保留中）");
+    QTRY_COMPARE(panel(form, "sbReceived"), heard("sbReceived", held));
+    QCOMPARE(Ctl<StatusPanel>(form, "sbReceived")->toolTip(), held);
 
     // A newer peer replaces the older one on the panel, over IPv6 where the machine has it.
     QTcpServer probe;
@@ -218,7 +239,8 @@ void StatusPanelsTest::panelsFollowTheConnection()
 
     // Stopping and starting again counts afresh; the port is the same one.
     Ctl<QPushButton>(form, "cmdRecvData")->click();
-    QCOMPARE(panel(form, "sbListening"), heard("sbListening", QStringLiteral("停止中")));
+    QCOMPARE(panel(form, "sbListening"),
+             heard("sbListening", QStringLiteral("停止中 %1").arg(port)));
     QCOMPARE(panel(form, "sbReceived"),
              heard("sbReceived", QStringLiteral("受信 2件 5,048バイト")));
     Ctl<QPushButton>(form, "cmdRecvData")->click();

@@ -74,6 +74,7 @@ private slots:
     void loneByte_data();
     void loneByte();
     void loneBytesWithClosesKeepTheLogWithinItsLimit();
+    void historyTellsTheConnectionsStory();
     void newestPeerWins_data();
     void newestPeerWins();
     void peerResetRightAfterSendingLeavesTheSessionServing();
@@ -326,6 +327,53 @@ void tst_ReceiverSession::loneByte()
     QCOMPARE(messages(), lines);
     QCOMPARE(held.size(), int(lines.count(loneByteLine)));
     QCOMPARE(m_session->record().received, loneByteIsBlock || finishes ? echo.right(1) : echo);
+}
+
+void tst_ReceiverSession::historyTellsTheConnectionsStory()
+{
+    LoopbackClient older;
+    QVERIFY(older.connectTo(m_port));
+    older.send("X");
+    QVERIFY(WaitUntil([&] { return m_session->byteHeld(); }));
+    older.send("YZ");
+    QVERIFY(older.waitForReceived(3));
+    QVERIFY(!m_session->byteHeld());
+    const QString olderPeer = QStringLiteral("127.0.0.1:%1").arg(older.socket().localPort());
+    LoopbackClient newer;
+    QVERIFY(newer.connectTo(m_port));
+    QVERIFY(older.waitForDisconnected());
+    newer.send("two!");
+    QVERIFY(newer.waitForReceived(4));
+    const QString newerPeer = QStringLiteral("127.0.0.1:%1").arg(newer.socket().localPort());
+    newer.socket().disconnectFromHost();
+    const ExchangeHistory &history = m_session->history();
+    QVERIFY(WaitUntil([&] {
+        return history.size() > 0
+            && history.at(history.size() - 1).kind == ExchangeKind::Disconnected;
+    }));
+
+    QStringList story;
+    for (qsizetype index = 0; index < history.size(); ++index) {
+        const Exchange &row = history.at(index);
+        story += ExchangeTexts::Direction(row.kind) + QLatin1Char(' ') + row.peer + QLatin1Char(' ')
+            + QString::fromLatin1(row.bytes);
+    }
+    const auto line = [](const char *kind, const QString &peer, const char *bytes = "") {
+        return QString::fromUtf8(kind) + QLatin1Char(' ') + peer + QLatin1Char(' ')
+            + QLatin1String(bytes);
+    };
+    QCOMPARE(story,
+             QStringList({line("接続", olderPeer), line("保留", olderPeer),
+                          line("受信", olderPeer, "XYZ"), line("送信", olderPeer, "XYZ"),
+                          line("切替", olderPeer), line("接続", newerPeer),
+                          line("受信", newerPeer, "two!"), line("送信", newerPeer, "two!"),
+                          line("切断", newerPeer)}));
+    // The history keeps the blocks the record noted, not copies of them.
+    QCOMPARE(history.at(6).bytes.constData(), m_session->record().received.constData());
+    // A new start tells a new story.
+    m_session->stop();
+    m_session->start(m_port);
+    QCOMPARE(history.size(), 0);
 }
 
 void tst_ReceiverSession::loneBytesWithClosesKeepTheLogWithinItsLimit()

@@ -1,11 +1,14 @@
 // Shows the real main window in a throw-away program folder, lets a loopback peer send one block
 // that the window receives and echoes, and saves the window as a PNG. Optionally saves the port
-// dialog too. scripts/screenshot.sh runs it under Xvfb, so fonts and style are a desktop's.
+// dialog too, and with PARVEL_HISTORY_SHOT=file the history window over a polling device's
+// exchanges. scripts/screenshot.sh runs it under Xvfb, so fonts and style are a desktop's.
 #include "../../tests/support/Controls.h"
 #include "app/modTcpRecv.h"
+#include "forms/frmHistory.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "lib/DisplayTime.h"
+#include "lib/ExchangeHistory.h"
 #include "lib/modFileIO.h"
 #include "lib/modUtility.h"
 #include "platform/ProgramFolder.h"
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -55,6 +59,24 @@ template<typename Condition> bool waitFor(Condition done, int timeoutMs = 10000)
         QThread::msleep(5);
     }
     return true;
+}
+
+// A device polled every 100 ms, answered by rule, then a frame, a lone byte and the end.
+void fillHistory(ExchangeHistory &history, const QString &peer, const QByteArray &block)
+{
+    qint64 at = QDateTime::currentMSecsSinceEpoch() - 2000;
+    history.appendEvent(ExchangeKind::Connected, at, peer);
+    for (int poll = 0; poll < 6; ++poll) {
+        at += 100 + poll % 3;
+        history.appendBlock(ExchangeKind::Received, at, peer, "STATUS?\r\n");
+        history.appendBlock(ExchangeKind::Sent, at + 1, peer,
+                            QByteArray("OK TEMP=23.") + char('0' + poll) + "C\r\n");
+    }
+    at += 137;
+    history.appendBlock(ExchangeKind::Received, at, peer, block);
+    history.appendBlock(ExchangeKind::Sent, at + 1, peer, block);
+    history.appendEvent(ExchangeKind::ByteHeld, at + 240, peer, 1);
+    history.appendEvent(ExchangeKind::Disconnected, at + 512, peer);
 }
 
 bool save(QWidget &window, const QString &file)
@@ -124,6 +146,19 @@ int main(int argc, char *argv[])
         if (!save(dialog, arguments.at(2)))
             return 1;
         UnloadComSettingForm();
+    }
+    const QString historyShot = qEnvironmentVariable("PARVEL_HISTORY_SHOT");
+    if (!historyShot.isEmpty()) {
+        ExchangeHistory history;
+        fillHistory(history, QStringLiteral("127.0.0.1:%1").arg(peer.localPort()), block);
+        frmHistory window(history, {}, nullptr);
+        window.resize(960, 620);
+        window.open();
+        auto *rows = Ctl<QTableView>(window, "tblHistory");
+        rows->selectRow(history.size() - 4);
+        waitFor([&] { return window.isVisible(); });
+        if (!save(window, historyShot))
+            return 1;
     }
     UnloadMainForm();
     return 0;
