@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Headless.h"
 #include "app/modTcpRecv.h"
 #include "forms/ui/QtTranslation.h"
 
@@ -50,9 +51,7 @@ int main(int argc, char *argv[])
         const int answered = answerWithoutRunning(commandLine);
         if (answered >= 0)
             return answered;
-        // The receiver runs without its window once it has left the window.
-        std::fputs("parvel: --headless はこの版ではまだ使えません。\n", stderr);
-        return ExitStatus::startupFailed;
+        return RunHeadless(commandLine.options);
     }
 
     QApplication application(argc, argv);

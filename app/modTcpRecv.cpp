@@ -5,6 +5,7 @@
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/MessageBox.h"
 #include "lib/ErrorTrap.h"
+#include "lib/ReceiverSettings.h"
 #include "lib/SettingKeys.h"
 #include "lib/modFileIO.h"
 #include "lib/modGeneralLib.h"
@@ -15,11 +16,6 @@
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
-
-namespace {
-constexpr qint16 receiverToolIndex = 1;
-
-} // namespace
 
 void EndOnTerminationSignals()
 {
@@ -51,8 +47,7 @@ void Main(const RunOptions &options)
         }
 
         MainForm().ReadSetting(strSettingFile[1]);
-        strBindAddress = options.bindAddress.value_or(
-            ReadIniString(SettingKeys::portSection, SettingKeys::bindAddress, strSettingFile[1]));
+        strBindAddress = options.bindAddress.value_or(ReadBindAddress(strSettingFile[1]));
         RotateLog(strLogFile[1], intLogMaxSize, intLogGenerations);
 
         const QString portText

@@ -97,7 +97,8 @@ bool WriteRules(const QString &folder, const QByteArray &rules);
 class Server
 {
 public:
-    enum Kind { Parvel, Minimal, Socat, kindCount };
+    // Parvel's window; the reference servers; Parvel without a window (--headless).
+    enum Kind { Parvel, Minimal, Socat, Headless, kindCount };
     static const char *name(int kind);
 
     // Parvel with capture keeps every block in its capture file, with room for all of it; with

@@ -1,7 +1,8 @@
-// Parvel's echo benchmark: the real program, headless, against a minimal echo server of our own
-// and socat, side by side in one run; then the real window inside this process. Prints one table
-// and writes the same figures as JSON. Targets are judged, never enforced: the run fails only on
-// a wrong echo, a missing log line or a server that does not start.
+// Parvel's echo benchmark: the real program, its window on the offscreen platform and its terminal
+// mode (--headless), against a minimal echo server of our own and socat, side by side in one run;
+// then the real window inside this process. Prints one table and writes the same figures as JSON.
+// Targets are judged, never enforced: the run fails only on a wrong echo, a missing log line or a
+// server that does not start.
 // Usage: parvel_bench [--json <file>]
 //        [--in-process-only | --round-trips-only | --flood-only | --rules-only]
 
@@ -118,7 +119,12 @@ private:
     void addParvel(const QString &key, const QString &figure, const char *unit, double value,
                    const char *target = "", bool met = false)
     {
-        add({key, figure, unit, {value, NAN, NAN}, target, *target ? decide(value, 0, met) : -1});
+        add({key,
+             figure,
+             unit,
+             {value, NAN, NAN, NAN},
+             target,
+             *target ? decide(value, 0, met) : -1});
     }
     void check(const QString &name, bool passed, const QString &detail = {})
     {
@@ -206,7 +212,7 @@ void Bench::roundTrips()
                       false, QString::fromStdString(m_samples[kind][size].error));
         }
         const auto values = [&d](double Percentiles::*field) {
-            return Values {d[0].*field, d[1].*field, d[2].*field};
+            return Values {d[0].*field, d[1].*field, d[2].*field, d[3].*field};
         };
         const Values p50 = values(&Percentiles::p50), p99 = values(&Percentiles::p99),
                      max = values(&Percentiles::max);
@@ -232,7 +238,8 @@ void Bench::roundTrips()
 
 void Bench::streams()
 {
-    Values best {NAN, NAN, NAN}, atStart {NAN, NAN, NAN}, afterStream {NAN, NAN, NAN};
+    Values best {NAN, NAN, NAN, NAN}, atStart {NAN, NAN, NAN, NAN},
+        afterStream {NAN, NAN, NAN, NAN};
     for (int kind = 0; kind < serverCount; ++kind)
         atStart[kind] = m_servers[kind] ? m_servers[kind]->residentBytes() / mib : NAN;
     int socatStalls = 0;
@@ -268,17 +275,20 @@ void Bench::streams()
             }
             if (!(stream.megabytesPerSecond() <= best[kind]))
                 best[kind] = stream.megabytesPerSecond();
-            if (kind != Server::Parvel || round + 1 < streamRounds)
+            if ((kind != Server::Parvel && kind != Server::Headless) || round + 1 < streamRounds)
                 continue;
             const LoggedBytes after = ParvelLog(server->folder());
             const qint64 received = after.received - before.received;
             const qint64 sent = after.sent - before.sent;
-            check(QStringLiteral("Parvel logs every streamed block (received and echoed)"),
+            check(QStringLiteral("%1 logs every streamed block (received and echoed)")
+                      .arg(kind == Server::Parvel ? "Parvel" : "headless Parvel"),
                   received == qint64(streamBytes) && sent == qint64(streamBytes),
                   QStringLiteral("%1 blocks, %2 bytes received and %3 echoed in the log")
                       .arg(after.receiveLines - before.receiveLines)
                       .arg(received)
                       .arg(sent));
+            if (kind == Server::Headless)
+                continue;
             // The newest block ends where the stream ends; the grids show its first 2048 bytes.
             const qint64 last = after.lastReceived;
             const QByteArray expected
@@ -335,7 +345,7 @@ void Bench::neverReadingPeer()
     add({"resident_never_reading_peer_mib",
          "resident peak, peer never reads",
          "MiB",
-         {peakMib, NAN, NAN},
+         {peakMib, NAN, NAN, NAN},
          "<= after stream + 16",
          decide(peakMib, after, peakMib <= after + 16)});
     addParvel("flood_never_reading_peer_answer_worst_ms", "peer never reads, answer delay worst",
@@ -504,10 +514,10 @@ QString number(double value, int decimals, const char *suffix = "")
                              : QString::number(value, 'f', decimals) + QLatin1String(suffix);
 }
 
-double ratio(const Row &row, int reference)
+double ratio(const Row &row, int reference, int measured = Server::Parvel)
 {
     const double base = row.values[reference];
-    return base > 0 ? row.values[Server::Parvel] / base : NAN;
+    return base > 0 ? row.values[measured] / base : NAN;
 }
 
 QJsonValue json(double value)
@@ -537,8 +547,9 @@ bool Bench::report(const QString &jsonPath)
             text += cell.rightJustified(10);
         text += QStringLiteral("  ") + target.leftJustified(22) + met + u'\n';
     };
-    line("figure", "unit", {"Parvel", "minimal", "socat", "P/min", "P/socat"}, "target", {});
-    text += QString(42 + 5 + 50 + 2 + 28, u'-') + u'\n';
+    line("figure", "unit", {"Parvel", "minimal", "socat", "headless", "P/min", "P/socat", "H/min"},
+         "target", {});
+    text += QString(42 + 5 + 70 + 2 + 28, u'-') + u'\n';
     QJsonArray rows;
     for (const Row &row : std::as_const(m_rows)) {
         QStringList cells;
@@ -546,6 +557,7 @@ bool Bench::report(const QString &jsonPath)
             cells << number(value, row.unit == u"MB/s" ? 0 : 1);
         for (int reference : {Server::Minimal, Server::Socat})
             cells << number(ratio(row, reference), 2, "x");
+        cells << number(ratio(row, Server::Minimal, Server::Headless), 2, "x");
         line(row.figure, row.unit, cells, row.target,
              row.met < 0   ? ""
                  : row.met ? "met"
@@ -553,12 +565,14 @@ bool Bench::report(const QString &jsonPath)
         QJsonObject values;
         for (int kind = 0; kind < serverCount; ++kind)
             values.insert(QLatin1String(Server::name(kind)), json(row.values[kind]));
-        QJsonObject entry {{"key", row.key},
-                           {"figure", row.figure},
-                           {"unit", row.unit},
-                           {"values", values},
-                           {"ratio_to_minimal", json(ratio(row, Server::Minimal))},
-                           {"ratio_to_socat", json(ratio(row, Server::Socat))}};
+        QJsonObject entry {
+            {"key", row.key},
+            {"figure", row.figure},
+            {"unit", row.unit},
+            {"values", values},
+            {"ratio_to_minimal", json(ratio(row, Server::Minimal))},
+            {"ratio_to_socat", json(ratio(row, Server::Socat))},
+            {"headless_ratio_to_minimal", json(ratio(row, Server::Minimal, Server::Headless))}};
         if (!row.target.isEmpty()) {
             entry.insert("target", row.target);
             entry.insert("met", row.met < 0 ? QJsonValue() : QJsonValue(row.met == 1));
@@ -622,7 +636,10 @@ int main(int argc, char *argv[])
     };
 
     Bench bench;
-    if (only("--round-trips-only") || only("--flood-only")) {
+    if (only("--rules-only")) {
+        progress("rules");
+        bench.rules();
+    } else if (only("--round-trips-only") || only("--flood-only")) {
         bench.startServers();
         progress(only("--flood-only") ? "floods" : "round trips");
         only("--flood-only") ? bench.floods() : bench.roundTrips();
@@ -641,9 +658,6 @@ int main(int argc, char *argv[])
         bench.stopServers();
         progress("capture on");
         bench.capture();
-        progress("rules");
-        bench.rules();
-    } else if (only("--rules-only")) {
         progress("rules");
         bench.rules();
     }

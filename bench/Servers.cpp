@@ -120,7 +120,7 @@ bool WriteRules(const QString &folder, const QByteArray &rules)
 
 const char *Server::name(int kind)
 {
-    static const char *const names[] = {"parvel", "minimal", "socat"};
+    static const char *const names[] = {"parvel", "minimal", "socat", "headless"};
     return names[kind];
 }
 
@@ -148,6 +148,17 @@ bool Server::start(QString *error)
             return false;
         }
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(PARVEL_BENCH_PROBE));
+    } else if (m_kind == Headless) {
+        // The same executable and settings without a window; its event lines go to a file, as
+        // to a service's journal.
+        program = m_folder.filePath(QStringLiteral("parvel"));
+        if (!QFile::copy(QStringLiteral(PARVEL_BENCH_PARVEL), program)
+            || !WriteSettings(m_folder.path(), m_port, m_capture)) {
+            *error = QStringLiteral("cannot prepare a program folder");
+            return false;
+        }
+        arguments << QStringLiteral("--headless");
+        m_process.setStandardOutputFile(m_folder.filePath(QStringLiteral("stdout.txt")));
     } else if (m_kind == Minimal) {
         program = QStringLiteral(PARVEL_BENCH_ECHO);
         arguments << QString::number(m_port);
@@ -202,7 +213,7 @@ void Server::stop()
         for (qint64 child : childrenOf(m_process.processId()))
             ::kill(pid_t(child), SIGKILL);
     }
-    // Parvel ends when its stdin closes, the others on a signal.
+    // Parvel's window ends when its stdin closes, the others (headless Parvel too) on a signal.
     m_process.closeWriteChannel();
     if (m_kind == Parvel && m_process.waitForFinished(3000))
         return;

@@ -1,11 +1,4 @@
+// The texts the windows share live with the core, since the terminal mode shows them too.
 #pragma once
 
-#include <QString>
-
-// Texts that more than one window shows.
-namespace Messages {
-inline const QString portUnusable
-    = QStringLiteral("本PC上で、現在のポート設定ではデータを受信できません。\r\n"
-                     "受信ポートを確認してください。");
-inline const QString settingsWriteFailed = QStringLiteral("設定ファイルの書き込みに失敗しました。");
-} // namespace Messages
+#include "lib/Messages.h"

@@ -1,9 +1,9 @@
 #include "forms/frmMain.h"
 
-#include "forms/StatusTexts.h"
 #include "forms/frmHistory.h"
 #include "forms/ui/StatusPanel.h"
 #include "lib/ReceiverSession.h"
+#include "lib/StatusTexts.h"
 
 #include "forms/ui/HexGrid.h"
 #include "forms/ui/Lamp.h"

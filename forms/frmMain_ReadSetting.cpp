@@ -4,7 +4,6 @@
 #include "lib/ReceiverSession.h"
 #include "lib/ReceiverSettings.h"
 #include "lib/ResponseRulesFile.h"
-#include "lib/SettingKeys.h"
 #include "lib/modLogging.h"
 #include "lib/modUtility.h"
 
@@ -32,10 +31,7 @@ void frmMain::ReadSetting(const QString &strIniFile)
         return;
     // The user hears of the failure before it is logged; a stop without a run-time error has
     // nothing to describe, so the log gets the tag alone.
-    if (fault.description.isEmpty() && fault.key == SettingKeys::logMaxSize)
-        MsgBox(QStringLiteral("ログ最大サイズが不正です。"), MsgBoxStyle::Critical);
-    else if (fault.description.isEmpty() && fault.key == SettingKeys::logGenerations)
-        MsgBox(QStringLiteral("ログ最大世代数が不正です。"), MsgBoxStyle::Critical);
-    MsgBox(QStringLiteral("設定ファイルの読み込みに失敗しました。"), MsgBoxStyle::Critical);
+    for (const QString &message : SettingsFaultMessages(fault))
+        MsgBox(message, MsgBoxStyle::Critical);
     WriteLog(intToolIndex, fault.description + QStringLiteral("(ReadSetting)"));
 }

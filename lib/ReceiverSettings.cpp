@@ -52,15 +52,35 @@ SettingsReadFault ReadReceiverSettings(const QString &iniFile, ReceiverSettings 
         fault.key = reading;
         fault.description = error.description();
     }
+    settings.bindAddress = ReadBindAddress(iniFile);
     settings.capture = ReadCaptureSetting(iniFile);
     settings.receiveLoneByte = ReadOnOffSetting(iniFile, SettingKeys::receiveLoneByte);
     settings.customReply = ReadCustomReply(iniFile);
     return fault;
 }
 
+QStringList SettingsFaultMessages(const SettingsReadFault &fault)
+{
+    QStringList messages;
+    if (!fault.stopped())
+        return messages;
+    // A value that is missing or not a number names its key first; an overflow does not.
+    if (fault.description.isEmpty() && fault.key == logMaxSize)
+        messages << QStringLiteral("ログ最大サイズが不正です。");
+    else if (fault.description.isEmpty() && fault.key == logGenerations)
+        messages << QStringLiteral("ログ最大世代数が不正です。");
+    messages << QStringLiteral("設定ファイルの読み込みに失敗しました。");
+    return messages;
+}
+
 QString ReadPortText(const QString &iniFile)
 {
     return ReadIniString(portSection, tcpPort, iniFile);
+}
+
+QString ReadBindAddress(const QString &iniFile)
+{
+    return ReadIniString(portSection, bindAddress, iniFile);
 }
 
 WriteResult WritePortText(const QString &iniFile, const QString &portText)

@@ -98,7 +98,7 @@ RuleFault CompiledRule::compile(const ResponseRule &rule)
             start = index + 1;
         }
     }
-    m_run.setPattern(m_pattern.mid(runStart, runLength));
+    m_run = m_pattern.mid(runStart, runLength);
     m_runOffset = runStart;
     m_reply = reply;
     m_blockNeeds = 0;
@@ -134,16 +134,22 @@ bool CompiledRule::matches(const QByteArray &block) const
     case RuleKind::Contains:
         break;
     }
-    if (m_run.pattern().isEmpty()) // ?? only: any block long enough
+    if (m_run.isEmpty()) // ?? only: any block long enough
         return true;
-    // Each place the run is found is a candidate for the whole pattern.
-    for (qsizetype found = m_run.indexIn(block); found >= 0;
-         found = m_run.indexIn(block, found + 1)) {
-        const qsizetype start = found - m_runOffset;
-        if (start + m_pattern.size() > size)
+    // Each place the run's first byte is found (memchr scans many bytes a step) is a candidate
+    // for the run, and each place the run is found one for the whole pattern.
+    const char *data = block.constData();
+    const qsizetype lastRunAt = size - m_pattern.size() + m_runOffset;
+    for (qsizetype from = m_runOffset; from <= lastRunAt;) {
+        const auto *found = static_cast<const char *>(
+            std::memchr(data + from, m_run.at(0), size_t(lastRunAt - from + 1)));
+        if (!found)
             return false;
-        if (start >= 0 && (m_mask.isEmpty() || matchesAt(block, start)))
+        const qsizetype at = found - data;
+        if (std::memcmp(found, m_run.constData(), size_t(m_run.size())) == 0
+            && (m_mask.isEmpty() || matchesAt(block, at - m_runOffset)))
             return true;
+        from = at + 1;
     }
     return false;
 }

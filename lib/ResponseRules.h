@@ -3,7 +3,6 @@
 #include "lib/HexText.h"
 
 #include <QByteArray>
-#include <QByteArrayMatcher>
 #include <QList>
 #include <QString>
 #include <vector>
@@ -70,9 +69,9 @@ private:
     RuleKind m_kind = RuleKind::Equals;
     QByteArray m_pattern;
     QByteArray m_mask; // empty without ??; else 0xFF where a byte counts, 0 where ?? stands
-    // For 含む: the longest run of the pattern without ?? (all of it when there is none), found
-    // by a prepared search, and where the run starts in the pattern.
-    QByteArrayMatcher m_run;
+    // For 含む: the longest run of the pattern without ?? (all of it when there is none), and
+    // where it starts in the pattern.
+    QByteArray m_run;
     qsizetype m_runOffset = 0;
     HexText m_reply;
     qsizetype m_blockNeeds = 0; // the shortest block every copy fits in

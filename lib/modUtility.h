@@ -38,6 +38,11 @@ void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp
 // built without a detour through QString.
 void WriteLogUtf8(qint16 toolIndex, const QByteArray &message);
 
+// Hears every log line as it is written, its timestamp and its message, also when the file lost
+// it (the terminal mode prints them); none by default.
+using LogLineListener = void (*)(const QByteArray &timestamp, const QByteArray &message);
+void SetLogLineListener(LogLineListener listener);
+
 // The log line's timestamp for a given local time: YY/MM/DD HH:MM:SS.t (19 characters).
 QString FormatLogTimestamp(const QDateTime &time);
 // The same text for a moment in milliseconds since the epoch, appended to line: the log's own,

@@ -74,6 +74,8 @@ QString FormatLogTimestamp(const QDateTime &time)
 }
 
 namespace {
+LogLineListener logLineListener = nullptr;
+
 void AppendLine(QByteArray &line, const QByteArray &code, const QString &timestamp,
                 const QByteArray &message)
 {
@@ -119,14 +121,26 @@ void AppendLogLine(qint16 toolIndex, const QByteArray &message, const QString &t
         // Written in the same append as the line itself: both reach the log, or neither does.
         if (s_lostLines[index] > 0)
             AppendLine(line, defaultCode, {}, LostLinesMessage(s_lostLines[index]));
-        AppendLine(line, code == 0 ? defaultCode : FormatLogCode(code), timestamp, message);
+        const QByteArray codeText = code == 0 ? defaultCode : FormatLogCode(code);
+        const qsizetype stampStart = line.size() + codeText.size() + 1;
+        AppendLine(line, codeText, timestamp, message);
         if (AppendWhole(strLogFile[index], line))
             s_lostLines[index] = 0;
         else
             ++s_lostLines[index];
+        if (logLineListener) {
+            // The stamp stands between the code and " <host> <message>" + CR LF.
+            const qsizetype stampEnd = line.size() - HostNameUtf8().size() - message.size() - 4;
+            logLineListener(line.mid(stampStart, stampEnd - stampStart), message);
+        }
     } catch (...) { }
 }
 } // namespace
+
+void SetLogLineListener(LogLineListener listener)
+{
+    logLineListener = listener;
+}
 
 void WriteLog(qint16 toolIndex, const QString &message, const QString &timestamp, qint16 code)
 {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds (Release) and runs the echo benchmark: Parvel's real window, headless, against
-# a minimal echo server and socat on loopback. Prints one table; the same figures go to
-# <build>/bench-results.json; then the round trips again pinned to one CPU
+# Sets up, builds (Release) and runs the echo benchmark: Parvel's real window (offscreen) and
+# parvel --headless, against a minimal echo server and socat on loopback. Prints one table; the
+# same figures go to <build>/bench-results.json; then the round trips again pinned to one CPU
 # (bench-results-pinned.json).
 # The benchmark is built only here (PARVEL_BUILD_BENCH). The run ends by itself within six minutes.
 set -euo pipefail

@@ -4,7 +4,6 @@
 #include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
 
-#include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
 #include "forms/ui/CenterForm.h"
@@ -13,6 +12,7 @@
 #include "forms/ui/StatusPanel.h"
 #include "lib/DisplayTime.h"
 #include "lib/HexGridModel.h"
+#include "lib/StatusTexts.h"
 #include "lib/modSimGeneral.h"
 #include "platform/SocketControl.h"
 

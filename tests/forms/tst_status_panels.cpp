@@ -7,9 +7,9 @@
 #include "support/SettingsFileText.h"
 
 #include "forms/Messages.h"
-#include "forms/StatusTexts.h"
 #include "forms/frmMain.h"
 #include "forms/ui/StatusPanel.h"
+#include "lib/StatusTexts.h"
 #include "platform/SocketControl.h"
 
 #include <QAccessible>

@@ -1,4 +1,4 @@
-#include "forms/StatusTexts.h"
+#include "lib/StatusTexts.h"
 
 #include "lib/DataCapture.h"
 #include "lib/HexGridModel.h"
@@ -74,6 +74,22 @@ QString ReceivedShort(qint64 blocks, qint64 bytes)
 QString SentShort(qint64 blocks, qint64 bytes)
 {
     return counts(QStringLiteral("送信"), blocks, bytes, true);
+}
+
+QString Disconnected(const QString &address, quint16 port)
+{
+    return QStringLiteral("切断 ") + FormatPeer(address, port);
+}
+
+QString Replaced(const QString &address, quint16 port)
+{
+    return Disconnected(address, port) + QStringLiteral(" (新しい接続が優先)");
+}
+
+QString Ended(qint64 blocksReceived, qint64 bytesReceived, qint64 blocksSent, qint64 bytesSent)
+{
+    return QStringLiteral("終了 %1 %2")
+        .arg(Received(blocksReceived, bytesReceived), Sent(blocksSent, bytesSent));
 }
 
 QString ShownPart(qint64 blockBytes)
