@@ -159,8 +159,9 @@ int RunHeadless(const RunOptions &options)
     terminal.event(StatusTexts::Listening(session.listeningPort(), true, strBindAddress));
 
     QObject::connect(endings, &TerminationSignals::received, &session, [&session] {
-        // Nothing new is taken; what was read is in the log and the counts.
-        session.stop();
+        // The orderly ending: every peer's last bytes are logged and answered, and echo that
+        // never left is owned up to with its drop line.
+        session.end();
         QCoreApplication::exit(ExitStatus::endedBySignal);
     });
     const int status = QCoreApplication::exec();
