@@ -3,6 +3,7 @@
 #include "platform/NumericAddress.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -23,6 +24,7 @@ const QString response = QStringLiteral("response");
 const QString capture = QStringLiteral("capture");
 const QString bind = QStringLiteral("bind");
 const QString quiet = QStringLiteral("quiet");
+const QString rules = QStringLiteral("rules");
 
 const std::vector<OptionSpec> &optionSpecs()
 {
@@ -45,12 +47,16 @@ const std::vector<OptionSpec> &optionSpecs()
          QStringLiteral("このアドレスだけで待ち受けます (数値のIPv4またはIPv6アドレス。"
                         "空なら全アドレス)。")},
         {{quiet}, {}, QStringLiteral("エラーのほかは何も表示しません。")},
+        {{rules},
+         QStringLiteral("FILE"),
+         QStringLiteral(
+             "応答ルールを Config/Kiv_TcpRecvRules.txt の代わりにこのファイルから読みます。")},
     };
     return specs;
 }
 
 // Options that only the terminal mode can carry out.
-const QStringList headlessOnly {port, response, capture, quiet};
+const QStringList headlessOnly {port, response, capture, quiet, rules};
 
 QString dashed(const QString &name)
 {
@@ -123,7 +129,7 @@ QString helpText()
     }
     text += QStringLiteral(
         "\n"
-        "--port、--response、--capture、--quiet は --headless と共に指定します。\n"
+        "--port、--response、--capture、--quiet、--rules は --headless と共に指定します。\n"
         "どの指定もこの実行の間だけ設定ファイルに優先し、設定ファイルは書き換えません。\n"
         "\n"
         "終了ステータス:\n"
@@ -203,6 +209,14 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                 QStringLiteral("--bind の値が不正です: %1 (数値のIPv4またはIPv6アドレス)")
                     .arg(address));
         options.bindAddress = address;
+    }
+    if (parser.isSet(rules)) {
+        // Read where the user stands now; start-up works from the program folder.
+        const QFileInfo file(parser.value(rules));
+        if (!file.isFile())
+            return badUsage(
+                QStringLiteral("--rules のファイルがありません: %1").arg(file.filePath()));
+        options.rulesFile = file.absoluteFilePath();
     }
     return {CommandLine::Action::Run, options, {}};
 }

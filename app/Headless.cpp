@@ -96,7 +96,7 @@ std::optional<int> startSession(const RunOptions &options, ReceiverSession &sess
     session.setAnswerMode(answerFor(response, !settings.customReply.isEmpty()));
     session.setCapture(options.capture || settings.capture);
     session.setReceiveLoneByte(settings.receiveLoneByte);
-    session.setRules(LoadResponseRules(ResponseRulesFile()));
+    session.setRules(LoadResponseRules(options.rulesFile.value_or(ResponseRulesFile())));
 
     const std::optional<qint32> port = chosenPort(options);
     if (!port) {
