@@ -3,12 +3,13 @@
 #include "platform/NumericAddress.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
 
 namespace {
-struct OptionSpec
+struct OptionEntry
 {
     QStringList names;
     QString valueName; // empty for a switch
@@ -23,10 +24,11 @@ const QString response = QStringLiteral("response");
 const QString capture = QStringLiteral("capture");
 const QString bind = QStringLiteral("bind");
 const QString quiet = QStringLiteral("quiet");
+const QString rules = QStringLiteral("rules");
 
-const std::vector<OptionSpec> &optionSpecs()
+const std::vector<OptionEntry> &optionEntries()
 {
-    static const std::vector<OptionSpec> specs {
+    static const std::vector<OptionEntry> entries {
         {{QStringLiteral("h"), help}, {}, QStringLiteral("この説明を表示して終了します。")},
         {{QStringLiteral("v"), version}, {}, QStringLiteral("版を表示して終了します。")},
         {{headless},
@@ -45,25 +47,29 @@ const std::vector<OptionSpec> &optionSpecs()
          QStringLiteral("このアドレスだけで待ち受けます (数値のIPv4またはIPv6アドレス。"
                         "空なら全アドレス)。")},
         {{quiet}, {}, QStringLiteral("エラーのほかは何も表示しません。")},
+        {{rules},
+         QStringLiteral("FILE"),
+         QStringLiteral(
+             "応答ルールを Config/Kiv_TcpRecvRules.txt の代わりにこのファイルから読みます。")},
     };
-    return specs;
+    return entries;
 }
 
 // Options that only the terminal mode can carry out.
-const QStringList headlessOnly {port, response, capture, quiet};
+const QStringList headlessOnly {port, response, capture, quiet, rules};
 
 QString dashed(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-const OptionSpec *findSpec(const QString &name)
+const OptionEntry *findOption(const QString &name)
 {
-    const auto &specs = optionSpecs();
-    const auto found = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec &spec) {
-        return spec.names.contains(name);
+    const auto &entries = optionEntries();
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const OptionEntry &entry) {
+        return entry.names.contains(name);
     });
-    return found == specs.end() ? nullptr : &*found;
+    return found == entries.end() ? nullptr : &*found;
 }
 
 // The name an argument gives when it is an option: "--port=5000" and "-port" give "port".
@@ -90,13 +96,13 @@ CommandLine refusal(const QCommandLineParser &parser, const QStringList &argumen
         const QString &argument = arguments[at];
         if (argument == QStringLiteral("--"))
             break;
-        const OptionSpec *spec = findSpec(optionName(argument));
-        if (!spec)
+        const OptionEntry *entry = findOption(optionName(argument));
+        if (!entry)
             continue;
-        const QString name = dashed(spec->names.last());
-        if (spec->valueName.isEmpty() && argument.contains(QLatin1Char('=')))
+        const QString name = dashed(entry->names.last());
+        if (entry->valueName.isEmpty() && argument.contains(QLatin1Char('=')))
             return badUsage(name + QStringLiteral(" は値をとりません。"));
-        if (!spec->valueName.isEmpty() && !argument.contains(QLatin1Char('='))
+        if (!entry->valueName.isEmpty() && !argument.contains(QLatin1Char('='))
             && at + 1 == arguments.size())
             return badUsage(name + QStringLiteral(" の値がありません。"));
     }
@@ -112,18 +118,18 @@ QString helpText()
         "--headless ではウィンドウを開かず、ログと同じ形の行を標準出力に書きます。\n"
         "\n"
         "オプション:\n");
-    for (const OptionSpec &spec : optionSpecs()) {
+    for (const OptionEntry &entry : optionEntries()) {
         QStringList names;
-        for (const QString &name : spec.names)
+        for (const QString &name : entry.names)
             names << dashed(name);
         QString left = names.join(QStringLiteral(", "));
-        if (!spec.valueName.isEmpty())
-            left += QLatin1Char(' ') + spec.valueName;
-        text += QStringLiteral("  %1  %2\n").arg(left, -18).arg(spec.description);
+        if (!entry.valueName.isEmpty())
+            left += QLatin1Char(' ') + entry.valueName;
+        text += QStringLiteral("  %1  %2\n").arg(left, -18).arg(entry.description);
     }
     text += QStringLiteral(
         "\n"
-        "--port、--response、--capture、--quiet は --headless と共に指定します。\n"
+        "--port、--response、--capture、--quiet、--rules は --headless と共に指定します。\n"
         "どの指定もこの実行の間だけ設定ファイルに優先し、設定ファイルは書き換えません。\n"
         "\n"
         "終了ステータス:\n"
@@ -160,8 +166,8 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     // -headless reads as --headless, as Qt's own -platform does, not as the switches h, e, a, ...
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const OptionSpec &spec : optionSpecs())
-        parser.addOption(QCommandLineOption(spec.names, spec.description, spec.valueName));
+    for (const OptionEntry &entry : optionEntries())
+        parser.addOption(QCommandLineOption(entry.names, entry.description, entry.valueName));
     if (!parser.parse(arguments))
         return refusal(parser, arguments);
     if (parser.isSet(help))
@@ -203,6 +209,14 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                 QStringLiteral("--bind の値が不正です: %1 (数値のIPv4またはIPv6アドレス)")
                     .arg(address));
         options.bindAddress = address;
+    }
+    if (parser.isSet(rules)) {
+        // Read where the user stands now; start-up works from the program folder.
+        const QFileInfo file(parser.value(rules));
+        if (!file.isFile())
+            return badUsage(
+                QStringLiteral("--rules のファイルがありません: %1").arg(file.filePath()));
+        options.rulesFile = file.absoluteFilePath();
     }
     return {CommandLine::Action::Run, options, {}};
 }

@@ -26,6 +26,8 @@ struct RunOptions
     std::optional<qint16> response;
     // Empty for every address, else one numeric IPv4 or IPv6 address.
     std::optional<QString> bindAddress;
+    // The rules file to answer by instead of the one in Config, as an absolute path.
+    std::optional<QString> rulesFile;
 };
 
 struct CommandLine

@@ -96,7 +96,7 @@ std::optional<int> startSession(const RunOptions &options, ReceiverSession &sess
     session.setAnswerMode(answerFor(response, !settings.customReply.isEmpty()));
     session.setCapture(options.capture || settings.capture);
     session.setReceiveLoneByte(settings.receiveLoneByte);
-    session.setRules(LoadResponseRules(ResponseRulesFile()));
+    session.setRules(LoadResponseRules(options.rulesFile.value_or(ResponseRulesFile())));
 
     const std::optional<qint32> port = chosenPort(options);
     if (!port) {
@@ -159,8 +159,9 @@ int RunHeadless(const RunOptions &options)
     terminal.event(StatusTexts::Listening(session.listeningPort(), true, strBindAddress));
 
     QObject::connect(endings, &TerminationSignals::received, &session, [&session] {
-        // Nothing new is taken; what was read is in the log and the counts.
-        session.stop();
+        // The orderly ending: every peer's last bytes are logged and answered, and echo that
+        // never left is owned up to with its drop line.
+        session.end();
         QCoreApplication::exit(ExitStatus::endedBySignal);
     });
     const int status = QCoreApplication::exec();

@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     const int answered = answerWithoutRunning(commandLine);
     if (answered >= 0)
         return answered;
+    EndOnTerminationSignals();
     Main(commandLine.options);
     // Without a window (second instance, failed start-up) there is nothing left to run.
     const QWidgetList windows = QApplication::topLevelWidgets();

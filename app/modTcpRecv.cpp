@@ -11,6 +11,26 @@
 #include "lib/modSimGeneral.h"
 #include "lib/modUtility.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
+
+#include <QCoreApplication>
+
+void EndOnTerminationSignals()
+{
+    static bool connected = false;
+    TerminationSignals *reporter = TerminationSignals::install();
+    if (connected || !reporter)
+        return;
+    connected = true;
+    QObject::connect(reporter, &TerminationSignals::received, reporter, [] {
+        // Without the main window (the port dialog at start-up) there is nothing to end but the
+        // event loop.
+        if (MainFormExists())
+            MainForm().End();
+        else
+            QCoreApplication::exit(0);
+    });
+}
 
 void Main(const RunOptions &options)
 {

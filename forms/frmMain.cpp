@@ -60,15 +60,23 @@ bool frmMain::ConfirmAndEnd()
             = MsgBox(QStringLiteral("Parvelを終了してもよろしいですか？"),
                      MsgBoxStyle::OkCancel | MsgBoxStyle::Question | MsgBoxStyle::DefaultButton2,
                      QStringLiteral("Parvel"));
-        if (answer != MsgBoxResult::Ok)
-            return;
-        m_session->stop();
-        ending = true;
-        hide();
-        // Leave the event loop at once: no further handler runs.
-        QCoreApplication::exit(0);
+        ending = answer == MsgBoxResult::Ok;
     });
+    if (ending)
+        End();
     return ending;
+}
+
+void frmMain::End()
+{
+    // Once: a signal may come while the exit question waits, or twice.
+    if (m_ended)
+        return;
+    m_ended = true;
+    TrapErrors("(cmdEnd_Click)", [&] { m_session->end(); });
+    hide();
+    // Leave the event loop at once: no further handler runs.
+    QCoreApplication::exit(0);
 }
 
 frmMain &MainForm()

@@ -24,7 +24,7 @@ class StatusPanel;
 // session (lib/ReceiverSession) and shows what the session reports; it never receives itself.
 //
 // Where each part lives:
-//   frmMain.cpp              construction, Show, and leaving: closeEvent, cmdEnd_Click,
+//   frmMain.cpp              construction, Show, and leaving: closeEvent, cmdEnd_Click, End,
 //                            ConfirmAndEnd; the one instance (MainForm)
 //   frmMain_Layout.cpp       the controls, their places, names and Tab order (CreateControls)
 //   frmMain_Load.cpp         Form_Load and the clock (tmrNowDateTime_Timer)
@@ -52,6 +52,10 @@ public:
 
     // Shows the window modeless; the first call runs Form_Load.
     void Show();
+    // Ends the program as the exit question answered OK does, without asking (the ending
+    // signals are their own answer): every connection's last bytes are logged and answered, echo
+    // never sent gets its drop line, and the event loop is left.
+    void End();
     bool IsLoaded() const { return m_loaded; }
 
 protected:
@@ -142,6 +146,7 @@ private:
     // The receiver: the sockets wscRecv (element 0 listens, element 1 carries the peer), the
     // answer, the capture, the counts and the record of the newest blocks.
     ReceiverSession *m_session = nullptr;
+    bool m_ended = false;
 
     // The window follows the data: one refresh a frame at most shows the session's newest block.
     quint64 m_shownSerial = 0;

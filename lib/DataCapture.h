@@ -12,9 +12,6 @@ QString CaptureFilePath(qint16 toolIndex);
 // "ルール 3" for the rule at index 2, which the 送信 record names after the peer; empty for -1.
 QString RuleNote(int rule);
 
-// "ルール 3" for the rule at index 2, which the 送信 record names after the peer; empty for -1.
-QString RuleNote(int rule);
-
 // A received block and, when it was answered (sentAtMs not 0), the answer as sent: both records
 // in one append, each whole. The times are milliseconds since the epoch. A failed append is
 // swallowed; the file's rotation is RotateToolFiles's.

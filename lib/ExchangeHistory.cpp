@@ -1,7 +1,7 @@
 #include "lib/ExchangeHistory.h"
 
-#include "lib/DataCapture.h"
-#include "lib/HexGridModel.h"
+#include "lib/ByteText.h"
+#include "lib/CaptureFormat.h"
 #include "lib/modUtility.h"
 
 #include <QDateTime>
@@ -112,21 +112,13 @@ QString Time(qint64 atMs)
 
 char TextCharacter(quint8 value)
 {
-    // Byte text module: one place for "printable byte" once it exists.
-    return value >= 0x20 && value <= 0x7E ? char(value) : '.';
+    return IsPrintableByte(value) ? char(value) : '.';
 }
 
 QString HeadHex(const QByteArray &bytes, int count)
 {
-    const qsizetype shown = qMin<qsizetype>(count, bytes.size());
-    QString text;
-    text.reserve(shown * 3 + 2);
-    for (qsizetype index = 0; index < shown; ++index) {
-        if (index > 0)
-            text += QLatin1Char(' ');
-        text += HexByteText(quint8(bytes.at(index)));
-    }
-    if (bytes.size() > shown)
+    QString text = HexBytesText(bytes.first(qMin<qsizetype>(count, bytes.size())));
+    if (bytes.size() > count)
         text += QStringLiteral(" …");
     return text;
 }

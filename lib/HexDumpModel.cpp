@@ -1,7 +1,7 @@
 #include "lib/HexDumpModel.h"
 
+#include "lib/ByteText.h"
 #include "lib/ExchangeHistory.h"
-#include "lib/HexGridModel.h"
 
 QString ControlCharacterName(quint8 value)
 {
@@ -109,9 +109,8 @@ QVariant HexDumpModel::headerData(int section, Qt::Orientation orientation, int 
     if (section < 0 || section >= columns)
         return {};
     // The text columns are headed by the digit of the byte's place in the line.
-    return section < bytesPerLine
-        ? HexByteText(quint8(section))
-        : QString(QLatin1Char("0123456789ABCDEF"[section % bytesPerLine]));
+    return section < bytesPerLine ? HexByteText(quint8(section))
+                                  : QString(QLatin1Char(HexDigit(section % bytesPerLine)));
 }
 
 Qt::ItemFlags HexDumpModel::flags(const QModelIndex &index) const

@@ -33,7 +33,7 @@ SocketControl *ReceiverSession::createSocket(int index)
         m_route.error ? m_route.error(index) : Error(index);
     });
     connect(socket, &SocketControl::echoDropped, this,
-            [this](int, qint64 bytes) { onEchoDropped(bytes); });
+            [this](int, qint64 bytes, qint64 inFlight) { onEchoDropped(bytes, inFlight); });
     return socket;
 }
 
@@ -62,6 +62,13 @@ void ReceiverSession::stop()
 {
     m_sockets.at(0)->close();
     emit listeningChanged(false);
+}
+
+void ReceiverSession::end()
+{
+    stop();
+    if (SocketControl *peer = peerSocket())
+        peer->closeNow();
 }
 
 bool ReceiverSession::isListening() const
@@ -145,11 +152,12 @@ void ReceiverSession::ConnectionRequest(int index, qintptr requestId)
 void ReceiverSession::DataArrival(int, qint64 bytesTotal)
 {
     static const char tag[] = "(wscRecv_DataArrival)";
-    // Unless asked otherwise, a lone byte is held back until more arrive.
-    const bool block = bytesTotal > (m_mode.loneByte ? 0 : 1);
+    // Unless asked otherwise, a lone byte is held back until more arrive; when none can follow
+    // it, it is the last block.
+    const bool block = bytesTotal > (m_mode.loneByte ? 0 : 1)
+        || (bytesTotal == 1 && m_sockets.at(1)->nothingMoreCanFollow());
     const quint64 serial = m_record.serial;
     TrapErrors(tag, [&] {
-        // A lone byte counts as an error; it stays waiting and comes with the next block.
         if (!block)
             WriteLog(intToolIndex, QStringLiteral("通信エラーが発生しました。"));
         else
@@ -206,13 +214,16 @@ void ReceiverSession::peerWent(const QString &address, quint16 port)
     emit peerClosed(address, port);
 }
 
-void ReceiverSession::onEchoDropped(qint64 bytes)
+void ReceiverSession::onEchoDropped(qint64 bytes, qint64 inFlight)
 {
     // The echo of a connection that has finished: no longer the current peer's, so no peer.
     m_history.appendEvent(ExchangeKind::EchoDropped, CurrentMSecsSinceEpoch(), QString(), bytes);
-    // Every echo line claimed bytes for the wire; the ones that never went are owned up to.
-    WriteLog(intToolIndex,
-             QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes)
-                 + QStringLiteral("(wscRecv_Close)"));
+    // Every echo line claimed bytes for the wire; the ones that never went are owned up to, and
+    // those on their way at the cut are named as possibly lost too.
+    QString line = QStringLiteral("送信できなかった応答データ%1バイトを破棄しました。").arg(bytes);
+    if (inFlight > 0)
+        line += QStringLiteral("送信済みで未確認の%1バイトは届いていない可能性があります。")
+                    .arg(inFlight);
+    WriteLog(intToolIndex, line + QStringLiteral("(wscRecv_Close)"));
     emit echoDropped(bytes);
 }

@@ -31,6 +31,9 @@ public:
     void start(qint32 port, const QString &bindAddress = QString());
     // Closes the listener only: a connected peer is still served.
     void stop();
+    // The program ends: the listener closes, the peer's last bytes are handed over and answered,
+    // and every connection still holding echo is cut now, with its drop line and a reset.
+    void end();
     bool isListening() const;
     // The port the listener holds (the system's choice for port 0); 0 while not listening.
     quint16 listeningPort() const;
@@ -87,7 +90,7 @@ signals:
 private:
     SocketControl *createSocket(int index);
     SocketControl *peerSocket() const;
-    void onEchoDropped(qint64 bytes);
+    void onEchoDropped(qint64 bytes, qint64 inFlight);
     void peerWent(const QString &address, quint16 port);
 
     std::vector<SocketControl *> m_sockets;

@@ -1,6 +1,6 @@
 #include "lib/StatusTexts.h"
 
-#include "lib/DataCapture.h"
+#include "lib/CaptureFormat.h"
 #include "lib/HexGridModel.h"
 
 namespace {

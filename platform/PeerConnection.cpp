@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/sockios.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
@@ -17,6 +18,13 @@
 namespace {
 // Acknowledgements raise no event, so a closing connection looks at its send queue this often.
 constexpr int deliveryCheckMilliseconds = 20;
+
+// The blocks a connection held go back to the system, not only to the allocator: a peer's
+// backlog must not stay with the process after its connection has ended.
+void ReturnFreedMemory()
+{
+    ::malloc_trim(0);
+}
 } // namespace
 
 PeerConnection::PeerConnection(int descriptor, QObject *parent)
@@ -69,11 +77,21 @@ QByteArray PeerConnection::read(qint64 maxLength)
 
 void PeerConnection::write(const QByteArray &bytes)
 {
-    if (bytes.isEmpty() || m_error != 0)
+    if (bytes.isEmpty())
         return;
-    m_queue.push_back(bytes);
-    m_queued += bytes.size();
     m_written += bytes.size();
+    if (m_error != 0 || m_descriptor < 0) {
+        m_unsendable += bytes.size(); // owned up to when the connection ends
+        return;
+    }
+    m_queued += bytes.size();
+    // A tiny block joins the tail, which is then this connection's own copy: a queue of many
+    // tiny blocks would cost far more than their bytes. Appending never moves what is being sent.
+    if (bytes.size() < joinBelow && !m_queue.empty()
+        && m_queue.back().size() + bytes.size() <= joinedBlockLimit)
+        m_queue.back().append(bytes);
+    else
+        m_queue.push_back(bytes);
     // Straight to the kernel: the write notifier is armed only for what the kernel cannot take.
     sendQueued();
 }
@@ -140,9 +158,15 @@ qsizetype PeerConnection::receive(qsizetype limit)
 
 void PeerConnection::drainReceived()
 {
-    while (m_descriptor >= 0 && m_error == 0 && !m_peerFinished) {
-        if (receive(maxHeldBytes) == 0)
+    int waiting = 0;
+    if (m_descriptor < 0 || ::ioctl(m_descriptor, FIONREAD, &waiting) != 0)
+        return;
+    qsizetype left = waiting;
+    while (left > 0 && m_error == 0 && !m_peerFinished) {
+        const qsizetype count = receive(left);
+        if (count == 0)
             break;
+        left -= count;
     }
 }
 
@@ -150,9 +174,16 @@ void PeerConnection::pauseForTurn()
 {
     m_pausedForTurn = true;
     m_readNotifier->setEnabled(false);
-    // A timer, not a posted event: it fires only with the other timers that are due, so the
-    // clock and the window's refresh have had their turn before reading goes on.
-    QTimer::singleShot(0, this, &PeerConnection::resumeReading);
+    // A timer object, not a posted event (which a zero single-shot would be): it fires only with
+    // the other timers that are due, so the clock and the window's refresh have had their turn
+    // before reading goes on.
+    if (!m_turnEnd) {
+        m_turnEnd = new QTimer(this);
+        m_turnEnd->setSingleShot(true);
+        m_turnEnd->setInterval(0);
+        connect(m_turnEnd, &QTimer::timeout, this, &PeerConnection::resumeReading);
+    }
+    m_turnEnd->start();
 }
 
 void PeerConnection::resumeReading()
@@ -200,7 +231,7 @@ void PeerConnection::fail(int error)
     m_readNotifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     if (m_closing) {
-        end(undelivered());
+        end();
         return;
     }
     // Reported from the event loop, as socket events are, never from inside a caller's flush().
@@ -221,8 +252,9 @@ void PeerConnection::closeGracefully()
     m_closing = true;
     m_readNotifier->setEnabled(false);
     m_received.clear(); // nobody reads it any more
-    if (m_error != 0 || m_stalled) {
-        end(undelivered());
+    // A peer marked stalled that has taken bytes since is served, not cut.
+    if (m_error != 0 || (m_stalled && !progressed())) {
+        end();
         return;
     }
     startDeliveryCheck();
@@ -231,8 +263,7 @@ void PeerConnection::closeGracefully()
 
 void PeerConnection::closeNow()
 {
-    if (m_descriptor >= 0)
-        end(undelivered());
+    end();
 }
 
 void PeerConnection::startDeliveryCheck()
@@ -260,21 +291,14 @@ void PeerConnection::checkDelivery()
     flush();
     if (m_descriptor < 0 || m_error != 0)
         return;
-    const qint64 remaining = undelivered();
-    if (m_closing && remaining == 0) {
-        ::shutdown(m_descriptor, SHUT_WR);
-        end(0);
+    if (m_closing && undelivered() == 0) {
+        end();
         return;
     }
     // Progress is any byte acknowledged, however slowly: only a peer that takes nothing stalls.
-    const qint64 acknowledgedNow = m_written - remaining;
-    if (acknowledgedNow > m_acknowledged || remaining == 0) {
-        m_acknowledged = acknowledgedNow;
-        m_stalled = false;
-        m_sinceProgress.start();
-    } else if (m_sinceProgress.hasExpired(s_stallMilliseconds)) {
+    if (!progressed() && m_sinceProgress.hasExpired(s_stallMilliseconds)) {
         if (m_closing) {
-            end(remaining);
+            end();
             return;
         }
         m_stalled = true;
@@ -283,15 +307,39 @@ void PeerConnection::checkDelivery()
     }
 }
 
-qint64 PeerConnection::undelivered() const
+bool PeerConnection::progressed()
 {
-    int unacknowledged = 0;
-    if (m_descriptor < 0 || ::ioctl(m_descriptor, SIOCOUTQ, &unacknowledged) != 0)
-        unacknowledged = 0;
-    return m_queued + unacknowledged;
+    const qint64 remaining = undelivered();
+    const qint64 acknowledgedNow = m_written - remaining;
+    if (acknowledgedNow <= m_acknowledged && remaining != 0)
+        return false;
+    m_acknowledged = acknowledgedNow;
+    m_stalled = false;
+    m_sinceProgress.start();
+    return true;
 }
 
-void PeerConnection::end(qint64 droppedBytes)
+namespace {
+int KernelQueue(int descriptor, unsigned long request)
+{
+    int bytes = 0;
+    if (descriptor < 0 || ::ioctl(descriptor, request, &bytes) != 0)
+        return 0;
+    return bytes;
+}
+} // namespace
+
+qint64 PeerConnection::undelivered() const
+{
+    return m_queued + m_unsendable + KernelQueue(m_descriptor, SIOCOUTQ);
+}
+
+qint64 PeerConnection::unsent() const
+{
+    return m_queued + m_unsendable + KernelQueue(m_descriptor, SIOCOUTQNSD);
+}
+
+void PeerConnection::end()
 {
     if (m_descriptor < 0)
         return;
@@ -299,16 +347,22 @@ void PeerConnection::end(qint64 droppedBytes)
     m_writeNotifier->setEnabled(false);
     if (m_deliveryCheck)
         m_deliveryCheck->stop();
-    if (droppedBytes > 0) {
-        // Bytes given up on must not reach the peer later as though nothing had happened.
+    const qint64 neverSent = unsent();
+    const qint64 inFlight = std::max<qint64>(0, undelivered() - neverSent);
+    if (neverSent > 0) {
+        // Echo given up on must not end in a clean close, as though it had all been sent.
         const linger reset {1, 0};
         ::setsockopt(m_descriptor, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    } else {
+        ::shutdown(m_descriptor, SHUT_WR); // the end follows the last byte sent
     }
     ::close(m_descriptor);
     m_descriptor = -1;
     m_queue.clear();
     m_queued = 0;
+    m_unsendable = 0;
+    ReturnFreedMemory();
     deleteLater();
-    if (droppedBytes > 0)
-        emit dropped(droppedBytes);
+    if (neverSent > 0)
+        emit dropped(neverSent, inFlight);
 }

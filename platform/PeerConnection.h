@@ -29,6 +29,11 @@ public:
     static constexpr int defaultStallMilliseconds = 300000;
     // Users cannot change it; tests shorten it so that a stall takes seconds.
     static void setStallMilliseconds(int milliseconds) { s_stallMilliseconds = milliseconds; }
+    static int stallMilliseconds() { return s_stallMilliseconds; }
+    // Echo blocks smaller than this join the tail of the queue instead of queueing on their own,
+    // so that a flood of tiny blocks costs its bytes, not a queue entry each.
+    static constexpr qsizetype joinBelow = 4096;
+    static constexpr qsizetype joinedBlockLimit = 64 * 1024;
 
     // Takes over an accepted, connected descriptor.
     explicit PeerConnection(int descriptor, QObject *parent = nullptr);
@@ -59,16 +64,18 @@ public:
     // Reports stalled() once the peer has let no byte arrive for stallMilliseconds while bytes
     // were on their way to it; looks again after each report.
     void watchDelivery();
-    // Takes every byte the kernel still holds from the peer, whatever maxHeldBytes says; for a peer
-    // that will never read again, so that nothing it sent goes unseen.
+    // Takes every byte the kernel holds from the peer at this moment, whatever maxHeldBytes says,
+    // so that nothing that reached this machine goes unseen when the connection ends. Only what
+    // is there now: a peer that keeps sending cannot keep it going.
     void drainReceived();
 
     // Reads no more and closes once the peer has acknowledged every byte queued for it; then the
     // object deletes itself. A peer that resets, or lets nothing arrive for stallMilliseconds
-    // (at once when it has already stalled), ends it early, and dropped() tells how many bytes
-    // never reached it.
+    // (at once when it has stalled and still takes nothing), ends it early, and dropped() tells
+    // how many bytes were never sent.
     void closeGracefully();
-    // Ends the connection now (with a reset when bytes were still on their way).
+    // Ends the connection now, with a reset when echo was never sent, so that the peer cannot
+    // mistake the cut for the end of its echo.
     void closeNow();
 
 signals:
@@ -78,7 +85,9 @@ signals:
     void finishedSending();
     void errorOccurred(int error);
     void stalled();
-    void dropped(qint64 bytes);
+    // The connection ended with bytes never sent (queued here or in the kernel); up to inFlight
+    // more had been sent but not acknowledged, and the peer may or may not have them.
+    void dropped(qint64 bytes, qint64 inFlight);
 
 private:
     void onReadable();
@@ -91,9 +100,14 @@ private:
     void fail(int error);
     void startDeliveryCheck();
     void checkDelivery();
+    // Notes any byte acknowledged since the last look; true when there was one.
+    bool progressed();
     // Bytes queued here or in the kernel that the peer has not acknowledged.
     qint64 undelivered() const;
-    void end(qint64 droppedBytes);
+    // Bytes queued here or in the kernel that never left this machine.
+    qint64 unsent() const;
+    // Ends the connection; with bytes never sent, it resets the peer and reports them.
+    void end();
 
     int m_descriptor;
     QHostAddress m_peerAddress;
@@ -101,8 +115,10 @@ private:
     QSocketNotifier *m_readNotifier;
     QSocketNotifier *m_writeNotifier;
     QTimer *m_deliveryCheck = nullptr;
+    QTimer *m_turnEnd = nullptr;
     QElapsedTimer m_sinceProgress;
     qint64 m_written = 0; // every byte ever queued
+    qint64 m_unsendable = 0; // handed over after the connection had failed
     qint64 m_acknowledged = 0;
     qint64 m_readThisTurn = 0;
     bool m_pausedForTurn = false;

@@ -205,11 +205,18 @@ void SocketControl::accept(qintptr requestId)
     m_failed = false;
     m_arrivalHeldBack = false;
     m_closeAnnounced = false;
+    m_ending = false;
+    m_restHandedOver = false;
 }
 
 qint64 SocketControl::bytesReceived() const
 {
     return m_connection ? m_connection->bytesAvailable() : 0;
+}
+
+bool SocketControl::nothingMoreCanFollow() const
+{
+    return m_connection && (m_ending || m_connection->peerFinished());
 }
 
 QByteArray SocketControl::getData(qint64 maxLength)
@@ -223,7 +230,7 @@ QByteArray SocketControl::getData(qint64 maxLength)
 
 void SocketControl::sendData(const QByteArray &data)
 {
-    if (state() != sckConnected && state() != sckClosing)
+    if (!m_connection)
         throw RuntimeError(ErrorText::wrongSocketState);
     m_connection->write(data);
 }
@@ -270,12 +277,15 @@ void SocketControl::onReadyRead()
         m_announced = available;
         emit dataArrival(m_index, available);
     }
-    // The peer has finished sending: once every byte before its end has been handed over, the
-    // connection is closed (and its echo still delivered).
-    if (m_connection && m_connection->peerFinished() && !m_arrivalHeldBack && !m_closeAnnounced
-        && m_connection->bytesAvailable() <= m_announced) {
-        m_closeAnnounced = true;
-        emit closed(m_index);
+    // The peer has finished sending: once every byte before its end has been handed over (a
+    // lone byte left waiting once more, as the last block), the connection is closed (and its
+    // echo still delivered).
+    if (m_connection && m_connection->peerFinished() && !m_arrivalHeldBack && !m_closeAnnounced) {
+        handOverRest();
+        if (m_connection && !m_closeAnnounced && m_connection->bytesAvailable() <= m_announced) {
+            m_closeAnnounced = true;
+            emit closed(m_index);
+        }
     }
 }
 
@@ -309,12 +319,7 @@ void SocketControl::onStalled()
     // log accounts for all of it, and the close gives up on the echo at once.
     if (!m_connection || m_failed || !m_arrivalHeldBack || !m_connection->peerHasSentEnd())
         return;
-    m_connection->drainReceived();
-    const qint64 available = m_connection->bytesAvailable();
-    if (available > m_announced) {
-        m_announced = available;
-        emit dataArrival(m_index, available);
-    }
+    handOverRest();
     if (m_connection && !m_closeAnnounced) {
         m_closeAnnounced = true;
         emit closed(m_index);
@@ -330,19 +335,48 @@ void SocketControl::onIncomingConnection(qintptr descriptor)
         ::close(int(descriptor));
 }
 
+void SocketControl::handOverRest()
+{
+    m_ending = true;
+    if (!m_connection || m_restHandedOver)
+        return;
+    m_connection->drainReceived();
+    const qint64 available = m_connection->bytesAvailable();
+    if (available == 0)
+        return;
+    m_restHandedOver = true;
+    m_announced = available;
+    emit dataArrival(m_index, available);
+}
+
+void SocketControl::closeNow()
+{
+    close();
+    for (const QPointer<PeerConnection> &lingering : m_lingering) {
+        if (lingering)
+            lingering->closeNow();
+    }
+    m_lingering.clear();
+}
+
 void SocketControl::dropConnection()
 {
+    // Bytes read and not yet handled, and what the kernel still holds, are the peer's too.
+    if (m_connection)
+        handOverRest();
     PeerConnection *connection = m_connection;
     m_connection = nullptr;
     m_announced = 0;
     m_failed = false;
     m_arrivalHeldBack = false;
     m_closeAnnounced = false;
+    m_ending = false;
+    m_restHandedOver = false;
     if (!connection)
         return;
     connection->disconnect(this);
     connect(connection, &PeerConnection::dropped, this,
-            [this](qint64 bytes) { emit echoDropped(m_index, bytes); });
+            [this](qint64 bytes, qint64 inFlight) { emit echoDropped(m_index, bytes, inFlight); });
     connection->closeGracefully();
     // Whatever newer peers do, a closed connection delivers until it is done or stalls; only
     // beyond the bound is the oldest cut.

@@ -21,6 +21,8 @@ QString describe(const RunOptions &options)
         parts << QStringLiteral("response=%1").arg(*options.response);
     if (options.bindAddress)
         parts << QStringLiteral("bind=") + *options.bindAddress;
+    if (options.rulesFile)
+        parts << QStringLiteral("rules=") + *options.rulesFile;
     return parts.join(QLatin1Char(' '));
 }
 
@@ -74,6 +76,9 @@ void tst_CommandLine::accepted_data()
                                  << "headless response=0";
     QTest::newRow("the custom reply")
         << QStringList {"--headless", "--response", "custom"} << "headless response=2";
+    QTest::newRow("another rules file")
+        << QStringList {"--headless", "--rules", QCoreApplication::applicationFilePath()}
+        << "headless rules=" + QCoreApplication::applicationFilePath();
     QTest::newRow("IPv6") << QStringList {"--headless", "--bind", "::1"} << "headless bind=::1";
     QTest::newRow("every address for once")
         << QStringList {"--headless", "--bind", ""} << "headless bind=";
@@ -122,7 +127,11 @@ void tst_CommandLine::refused_data()
                                << QStringLiteral("--bind の値が不正です: %1 "
                                                  "(数値のIPv4またはIPv6アドレス)")
                                       .arg(QLatin1String(address));
-    for (const char *option : {"--port=1", "--response=echo", "--capture", "--quiet"}) {
+    QTest::newRow("rules file missing")
+        << QStringList {"--headless", "--rules", "/nonexistent/rules.txt"}
+        << "--rules のファイルがありません: /nonexistent/rules.txt";
+    for (const char *option :
+         {"--port=1", "--response=echo", "--capture", "--quiet", "--rules=x"}) {
         const QString name = QString::fromLatin1(option).section(QLatin1Char('='), 0, 0);
         QTest::newRow(qPrintable(name + QStringLiteral(" in the window")))
             << QStringList {QLatin1String(option)}
