@@ -1,7 +1,6 @@
 #include "support/Controls.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
+#include "support/WindowFolder.h"
 
 #include "forms/frmHistory.h"
 #include "forms/frmMain.h"
@@ -88,24 +87,19 @@ private slots:
     void standardTextsAreJapanese();
 
 private:
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowFolder> m_window;
 };
 
 void tst_Accessibility::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_folder->writeSettings(SettingsFileText(5000));
+    m_window = std::make_unique<WindowFolder>();
+    QVERIFY(m_window->folder.isValid());
+    m_window->folder.writeSettings(SettingsFileText(5000));
 }
 
 void tst_Accessibility::cleanup()
 {
-    UnloadComSettingForm();
-    UnloadMainForm();
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_Accessibility::controls_data()

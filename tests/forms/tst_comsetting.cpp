@@ -2,9 +2,8 @@
 #include "support/ExpectedTexts.h"
 #include "support/LoopbackClient.h"
 #include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
+#include "support/WindowFolder.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -51,32 +50,26 @@ private:
     void openDialog(const QByteArray &storedPort);
     frmTcpRcvComSetting &dialog() { return ComSettingForm(); }
 
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowFolder> m_window;
     quint16 m_port = 0;
 };
 
 void tst_ComSetting::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_window = std::make_unique<WindowFolder>();
+    QVERIFY(m_window->folder.isValid());
     m_port = FreeLoopbackPort();
 }
 
 void tst_ComSetting::cleanup()
 {
-    UnloadComSettingForm();
-    UnloadMainForm();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_ComSetting::openDialog(const QByteArray &storedPort)
 {
-    m_folder->writeSettings(SettingsFileText(storedPort));
-    MainForm().ReadSetting(m_folder->settingsFile());
+    m_window->folder.writeSettings(SettingsFileText(storedPort));
+    MainForm().ReadSetting(m_window->folder.settingsFile());
     MainForm().Show();
     dialog().Load();
     dialog().show();
@@ -99,14 +92,14 @@ void tst_ComSetting::unchangedPortClosesSilently()
     // The main window listening on that very port does not matter: no trial listen is made.
     Ctl<QPushButton>(MainForm(), "cmdRecvData")->click();
     QCOMPARE(Socket(MainForm(), 0)->state(), int(SocketControl::sckListening));
-    const QByteArray before = m_folder->readSettings();
+    const QByteArray before = m_window->folder.readSettings();
 
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(typed + QString::number(m_port));
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
-    QVERIFY(m_boxes->boxes.isEmpty());
+    QVERIFY(m_window->boxes.boxes.isEmpty());
     QVERIFY(!ComSettingFormExists());
     QVERIFY(MainForm().isVisible());
-    QCOMPARE(m_folder->readSettings(), before);
+    QCOMPARE(m_window->folder.readSettings(), before);
 }
 
 void tst_ComSetting::invalidTextIsRefusedAndSelected_data()
@@ -123,12 +116,12 @@ void tst_ComSetting::invalidTextIsRefusedAndSelected()
     openDialog("6000");
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(typed);
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
-    QCOMPARE(m_boxes->texts(), QStringList({invalidPort}));
-    QCOMPARE(m_boxes->boxes.first().style, 0);
+    QCOMPARE(m_window->boxes.texts(), QStringList({invalidPort}));
+    QCOMPARE(m_window->boxes.boxes.first().style, 0);
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), typed);
-    QCOMPARE(m_folder->readSettings(), SettingsFileText("6000"));
+    QCOMPARE(m_window->folder.readSettings(), SettingsFileText("6000"));
 }
 
 void tst_ComSetting::portInUseIsRefusedAndNothingWritten()
@@ -139,11 +132,11 @@ void tst_ComSetting::portInUseIsRefusedAndNothingWritten()
     const QString held = QString::number(holder.serverPort());
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(held);
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
-    QCOMPARE(m_boxes->texts(), QStringList({portUnusable}));
-    QCOMPARE(m_boxes->boxes.first().style, 16);
+    QCOMPARE(m_window->boxes.texts(), QStringList({portUnusable}));
+    QCOMPARE(m_window->boxes.boxes.first().style, 16);
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), held);
-    QCOMPARE(m_folder->readSettings(), SettingsFileText("6000"));
-    QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
+    QCOMPARE(m_window->folder.readSettings(), SettingsFileText("6000"));
+    QVERIFY(m_window->folder.logMessages().last().endsWith(QStringLiteral("(CheckListenPort)")));
 }
 
 void tst_ComSetting::freePortIsSavedForTheNextStart()
@@ -154,9 +147,9 @@ void tst_ComSetting::freePortIsSavedForTheNextStart()
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral(" ") + QString::number(newPort));
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
 
-    QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
-    QCOMPARE(m_boxes->boxes.first().style, 64);
-    QCOMPARE(m_folder->readSettings(), SettingsFileText(QByteArray::number(newPort)));
+    QCOMPARE(m_window->boxes.texts(), QStringList({portSaved}));
+    QCOMPARE(m_window->boxes.boxes.first().style, 64);
+    QCOMPARE(m_window->folder.readSettings(), SettingsFileText(QByteArray::number(newPort)));
     QVERIFY(!ComSettingFormExists());
     QCOMPARE(MainForm().RcvPort(), qint32(m_port));
     QCOMPARE(Socket(MainForm(), 0)->localPort(), qint32(m_port));
@@ -170,7 +163,7 @@ void tst_ComSetting::oldPortAfterSavingAnotherIsTried()
     const quint16 newPort = FreeLoopbackPort();
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QString::number(newPort));
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
-    QCOMPARE(m_boxes->texts(), QStringList({portSaved}));
+    QCOMPARE(m_window->boxes.texts(), QStringList({portSaved}));
 
     // The file now holds the new port, so the old one is not "unchanged": its trial listen fails
     // because the main window still listens on it.
@@ -179,8 +172,8 @@ void tst_ComSetting::oldPortAfterSavingAnotherIsTried()
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->text(), QString::number(newPort));
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QString::number(m_port));
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
-    QCOMPARE(m_boxes->texts(), QStringList({portSaved, portUnusable}));
-    QCOMPARE(m_folder->readSettings(), SettingsFileText(QByteArray::number(newPort)));
+    QCOMPARE(m_window->boxes.texts(), QStringList({portSaved, portUnusable}));
+    QCOMPARE(m_window->folder.readSettings(), SettingsFileText(QByteArray::number(newPort)));
 }
 
 void tst_ComSetting::cancel_data()
@@ -202,24 +195,24 @@ void tst_ComSetting::cancel()
     openDialog(stored);
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("7000"));
     Ctl<QPushButton>(dialog(), "cmdCancel")->click();
-    QCOMPARE(m_boxes->texts(), boxes);
+    QCOMPARE(m_window->boxes.texts(), boxes);
     QCOMPARE(!ComSettingFormExists(), closes);
     if (!closes)
         QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), QStringLiteral("7000"));
-    QCOMPARE(m_folder->readSettings(), SettingsFileText(stored));
+    QCOMPARE(m_window->folder.readSettings(), SettingsFileText(stored));
 }
 
 void tst_ComSetting::failedWriteIsReported()
 {
     openDialog("6000");
-    QVERIFY(QDir(m_folder->path() + QStringLiteral("/Config")).removeRecursively());
+    QVERIFY(QDir(m_window->folder.path() + QStringLiteral("/Config")).removeRecursively());
     const QString typed = QString::number(FreeLoopbackPort());
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(typed);
     Ctl<QPushButton>(dialog(), "cmdApply")->click();
-    QCOMPARE(m_boxes->texts(),
+    QCOMPARE(m_window->boxes.texts(),
              QStringList({QStringLiteral("設定ファイルの書き込みに失敗しました。")}));
-    QCOMPARE(m_boxes->boxes.first().style, 16);
-    QVERIFY(m_folder->logMessages().last().endsWith(QStringLiteral("(cmdApply_Click)")));
+    QCOMPARE(m_window->boxes.boxes.first().style, 16);
+    QVERIFY(m_window->folder.logMessages().last().endsWith(QStringLiteral("(cmdApply_Click)")));
     QVERIFY(ComSettingFormExists());
     QCOMPARE(Ctl<QLineEdit>(dialog(), "txtRcvPort")->selectedText(), typed);
 }
@@ -231,7 +224,7 @@ void tst_ComSetting::enterAndEscapeDoNothing()
     Ctl<QLineEdit>(dialog(), "txtRcvPort")->setText(QStringLiteral("abc"));
     QTest::keyClick(Ctl<QLineEdit>(dialog(), "txtRcvPort"), Qt::Key_Return);
     QTest::keyClick(Ctl<QLineEdit>(dialog(), "txtRcvPort"), Qt::Key_Escape);
-    QVERIFY(m_boxes->boxes.isEmpty());
+    QVERIFY(m_window->boxes.boxes.isEmpty());
     QVERIFY(ComSettingFormExists());
     QVERIFY(dialog().isVisible());
 }
@@ -253,14 +246,14 @@ void tst_ComSetting::returnPressesTheFocusedButton()
     auto *apply = Ctl<QPushButton>(dialog(), "cmdApply");
     apply->setFocus();
     QTest::keyClick(apply, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(m_boxes->texts(), QStringList({QStringLiteral("受信ポート番号が不正です。")}));
+    QCOMPARE(m_window->boxes.texts(), QStringList({QStringLiteral("受信ポート番号が不正です。")}));
 }
 
 void tst_ComSetting::menuOpensTheDialogWhileReceivingGoesOn()
 {
-    m_folder->writeSettings(SettingsFileText(QByteArray::number(m_port)));
+    m_window->folder.writeSettings(SettingsFileText(QByteArray::number(m_port)));
     frmMain &form = MainForm();
-    form.ReadSetting(m_folder->settingsFile());
+    form.ReadSetting(m_window->folder.settingsFile());
     form.Show();
     Ctl<QPushButton>(form, "cmdRecvData")->click();
 

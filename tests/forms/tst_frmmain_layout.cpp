@@ -1,8 +1,7 @@
 #include "support/Controls.h"
 #include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
+#include "support/WindowFolder.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -134,24 +133,21 @@ private slots:
     void centerFormOnTheOuterFrame();
 
 private:
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowFolder> m_window;
     std::unique_ptr<frmMain> m_form;
 };
 
 void tst_FrmMainLayout::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_window = std::make_unique<WindowFolder>();
+    QVERIFY(m_window->folder.isValid());
     m_form = std::make_unique<frmMain>();
 }
 
 void tst_FrmMainLayout::cleanup()
 {
     m_form.reset();
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_FrmMainLayout::geometry_data()
@@ -399,8 +395,8 @@ void tst_FrmMainLayout::focusAndTabOrder()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 AB"));
 
     // Return, and the keypad's Enter, press the focused button (a port that can listen).
-    m_folder->writeSettings(SettingsFileText(FreeLoopbackPort()));
-    m_form->ReadSetting(m_folder->settingsFile());
+    m_window->folder.writeSettings(SettingsFileText(FreeLoopbackPort()));
+    m_form->ReadSetting(m_window->folder.settingsFile());
     start->setFocus();
     QTest::keyClick(start, Qt::Key_Return);
     QCOMPARE(start->text(), QStringLiteral("受信停止"));
@@ -465,7 +461,7 @@ void tst_FrmMainLayout::loadPreparesTheWindow()
     QCOMPARE(Ctl<QLabel>(*m_form, "lblLastRecvDateTimeData")->text(), placeholder);
     QCOMPARE(Ctl<QLabel>(*m_form, "lblLastSentDateTimeData")->text(), placeholder);
     QCOMPARE(Socket(*m_form, 0)->state(), int(SocketControl::sckClosed));
-    QCOMPARE(m_folder->logMessages(), QStringList());
+    QCOMPARE(m_window->folder.logMessages(), QStringList());
 }
 
 void tst_FrmMainLayout::responseOptionFromSettings_data()
@@ -496,11 +492,11 @@ void tst_FrmMainLayout::responseOptionFromSettings()
     QFETCH(bool, rcvData);
     QFETCH(bool, custom);
 
-    m_folder->writeSettings(QStringLiteral("[Port]\r\nTcpPort=50000\r\n[Maintenance]\r\n"
-                                           "ResSetting=%1\r\nCustomData=%2\r\n")
-                                .arg(resSetting, customData)
-                                .toUtf8());
-    m_form->ReadSetting(m_folder->settingsFile());
+    m_window->folder.writeSettings(QStringLiteral("[Port]\r\nTcpPort=50000\r\n[Maintenance]\r\n"
+                                                  "ResSetting=%1\r\nCustomData=%2\r\n")
+                                       .arg(resSetting, customData)
+                                       .toUtf8());
+    m_form->ReadSetting(m_window->folder.settingsFile());
     QCOMPARE(m_form->ResSetting(), qint16(resSetting.toInt()));
     m_form->Show();
 
@@ -549,14 +545,14 @@ void tst_FrmMainLayout::ctrlLed()
     lamp.setFillColor(0x123456);
     CtrlLed(lamp, qint16(state));
     QCOMPARE(lamp.fillColor(), expected);
-    QCOMPARE(m_folder->logMessages(), QStringList());
+    QCOMPARE(m_window->folder.logMessages(), QStringList());
 }
 
 void tst_FrmMainLayout::ctrlLedWithoutLampLogs()
 {
     QObject notALamp;
     CtrlLed(notALamp, 1);
-    const QStringList messages = m_folder->logMessages();
+    const QStringList messages = m_window->folder.logMessages();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].endsWith(QStringLiteral("(CtrlLed)")), qPrintable(messages[0]));
     QVERIFY(messages[0].size() > int(qstrlen("(CtrlLed)")));

@@ -1,9 +1,8 @@
 #include "support/Controls.h"
 #include "support/ListeningWindow.h"
 #include "support/LoopbackClient.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
+#include "support/WindowFolder.h"
 
 #include "forms/frmHistory.h"
 #include "forms/frmMain.h"
@@ -46,23 +45,19 @@ private slots:
     void fillsFromARealPeer();
 
 private:
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowFolder> m_window;
 };
 
 void tst_History::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    m_folder->writeSettings(SettingsFileText(5000));
+    m_window = std::make_unique<WindowFolder>();
+    QVERIFY(m_window->folder.isValid());
+    m_window->folder.writeSettings(SettingsFileText(5000));
 }
 
 void tst_History::cleanup()
 {
-    UnloadMainForm();
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_History::showsSelectsFiltersAndSaves()
@@ -73,7 +68,7 @@ void tst_History::showsSelectsFiltersAndSaves()
     history.appendBlock(ExchangeKind::Received, at + 1, peer, "STATUS?\r\n");
     history.appendBlock(ExchangeKind::Sent, at + 2, peer, "STATUS?\r\n");
     history.appendBlock(ExchangeKind::Received, at + 3, peer, QByteArray(3000, '\x07'));
-    auto window = std::make_unique<frmHistory>(history, m_folder->settingsFile(), nullptr);
+    auto window = std::make_unique<frmHistory>(history, m_window->folder.settingsFile(), nullptr);
     window->open();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     auto *rows = Ctl<QTableView>(*window, "tblHistory");
@@ -117,7 +112,7 @@ void tst_History::showsSelectsFiltersAndSaves()
              QStringLiteral("送信"));
 
     // 保存... writes every block, whatever the filter shows.
-    const QString saved = m_folder->path() + QStringLiteral("/saved.txt");
+    const QString saved = m_window->folder.path() + QStringLiteral("/saved.txt");
     const auto previous = frmHistory::setSavePathFunction([&](QWidget *) { return saved; });
     Ctl<QPushButton>(*window, "cmdSave")->click();
     frmHistory::setSavePathFunction(previous);
@@ -125,15 +120,15 @@ void tst_History::showsSelectsFiltersAndSaves()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), ExchangeCaptureText(history, AllSerials(history), false));
     // A place that cannot be written is owned up to.
-    QVERIFY(!window->saveTo(m_folder->path() + QStringLiteral("/missing/saved.txt")));
-    QCOMPARE(m_boxes->boxes.size(), 1);
-    QVERIFY(
-        m_boxes->texts().first().startsWith(QStringLiteral("通信履歴を保存できませんでした。")));
+    QVERIFY(!window->saveTo(m_window->folder.path() + QStringLiteral("/missing/saved.txt")));
+    QCOMPARE(m_window->boxes.boxes.size(), 1);
+    QVERIFY(m_window->boxes.texts().first().startsWith(
+        QStringLiteral("通信履歴を保存できませんでした。")));
 
     // Its size stays for the next time, also for the next run.
     window->resize(700, 420);
     window->close();
-    window = std::make_unique<frmHistory>(history, m_folder->settingsFile(), nullptr);
+    window = std::make_unique<frmHistory>(history, m_window->folder.settingsFile(), nullptr);
     window->open();
     QCOMPARE(window->size(), QSize(700, 420));
 }
@@ -141,7 +136,7 @@ void tst_History::showsSelectsFiltersAndSaves()
 void tst_History::menuOpensItBesideTheWindow()
 {
     frmMain &form = MainForm();
-    form.ReadSetting(m_folder->settingsFile());
+    form.ReadSetting(m_window->folder.settingsFile());
     form.Show();
     Ctl<QAction>(form, "History")->trigger();
     auto *window = form.findChild<frmHistory *>();

@@ -1,9 +1,8 @@
 #include "support/Controls.h"
 #include "support/LoopbackClient.h"
 #include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
+#include "support/WindowFolder.h"
 
 #include "forms/frmMain.h"
 #include "forms/frmTcpRcvComSetting.h"
@@ -44,27 +43,22 @@ private slots:
     void normalUsePrintsNoWarning();
 
 private:
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowFolder> m_window;
     quint16 m_port = 0;
 };
 
 void tst_Polish::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_window = std::make_unique<WindowFolder>();
+    QVERIFY(m_window->folder.isValid());
     m_port = FreeLoopbackPort();
-    m_folder->writeSettings(SettingsFileText(m_port));
-    MainForm().ReadSetting(m_folder->settingsFile());
+    m_window->folder.writeSettings(SettingsFileText(m_port));
+    MainForm().ReadSetting(m_window->folder.settingsFile());
 }
 
 void tst_Polish::cleanup()
 {
-    UnloadComSettingForm();
-    UnloadMainForm();
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_Polish::dialogCannotBeResized()

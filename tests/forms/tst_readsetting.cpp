@@ -17,16 +17,6 @@ const QString generationsInvalid = QStringLiteral("ログ最大世代数が不�
 using ExpectedText::readFailed;
 const QString tagAlone = QStringLiteral("(ReadSetting)");
 const QString overflowLogged = ErrorText::overflow + tagAlone;
-
-// Every target starts here, so that "left alone" differs from "stored 0".
-constexpr int untouched = 77;
-
-QByteArray settings(const QByteArray &port, const QByteArray &maintenance)
-{
-    return "[Port]\r\n" + port + "\r\n\r\n[Maintenance]\r\n" + maintenance + "\r\n";
-}
-
-const QByteArray validMaintenance = "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10";
 } // namespace
 
 // What the window shows and logs for each way the reading can stop; the reading itself is the
@@ -55,20 +45,22 @@ void tst_ReadSetting::outcomes_data()
     const QList<int> allRead {5000, 1, 3, 10};
 
     QTest::newRow("complete file")
-        << true << settings("TcpPort=5000", validMaintenance) << none << none << allRead;
+        << true << SettingsSections("TcpPort=5000", validMaintenance) << none << none << allRead;
     QTest::newRow("file missing") << false << QByteArray() << QStringList {readFailed}
                                   << QStringList {tagAlone}
                                   << QList<int> {untouched, untouched, untouched, untouched};
     QTest::newRow("log size empty")
-        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=\r\nLogGenerations=10")
+        << true
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=\r\nLogGenerations=10")
         << QStringList {sizeInvalid, readFailed} << QStringList {tagAlone}
         << QList<int> {5000, 1, untouched, untouched};
     QTest::newRow("generations absent")
-        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3")
+        << true << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3")
         << QStringList {generationsInvalid, readFailed} << QStringList {tagAlone}
         << QList<int> {5000, 1, 3, untouched};
     QTest::newRow("log size 32768 overflows")
-        << true << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768\r\nLogGenerations=10")
+        << true
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768\r\nLogGenerations=10")
         << QStringList {readFailed} << QStringList {overflowLogged}
         << QList<int> {5000, 1, untouched, untouched};
 }
@@ -112,7 +104,7 @@ void tst_ReadSetting::boxComesBeforeLogLine()
 {
     ProgramFolderFixture folder;
     QVERIFY(folder.isValid());
-    folder.writeSettings(settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768"));
+    folder.writeSettings(SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768"));
     QList<qsizetype> logLinesAtBox;
     MessageBoxFunction previous = SetMessageBoxFunction([&](const QString &, int, const QString &) {
         logLinesAtBox.append(folder.logLines().size());

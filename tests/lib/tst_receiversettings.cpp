@@ -2,23 +2,13 @@
 #include "lib/SettingKeys.h"
 #include "platform/RuntimeError.h"
 
+#include "support/SettingsFileText.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
 using namespace SettingKeys;
-
-// Every value starts here, so that "left alone" differs from "stored 0".
-constexpr int untouched = 77;
-
-QByteArray settings(const QByteArray &port, const QByteArray &maintenance)
-{
-    return "[Port]\r\n" + port + "\r\n\r\n[Maintenance]\r\n" + maintenance + "\r\n";
-}
-
-const QByteArray validMaintenance = "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=10";
-} // namespace
 
 // The settings file read into one value and written key by key, without a window.
 class tst_ReceiverSettings : public QObject
@@ -62,7 +52,7 @@ void tst_ReceiverSettings::reading_data()
     const QList<int> allRead {5000, 1, 3, 10};
 
     QTest::newRow("complete file")
-        << settings("TcpPort=5000", validMaintenance) << none << none << allRead;
+        << SettingsSections("TcpPort=5000", validMaintenance) << none << none << allRead;
     QTest::newRow("file missing") << QByteArray() << resSetting << none
                                   << QList<int> {untouched, untouched, untouched, untouched};
     QTest::newRow("names in lower case")
@@ -70,54 +60,54 @@ void tst_ReceiverSettings::reading_data()
                       "loggenerations=10\n")
         << none << none << allRead;
     QTest::newRow("port with blanks")
-        << settings("TcpPort=  5000  ", validMaintenance) << none << none << allRead;
-    QTest::newRow("port abc silent") << settings("TcpPort=abc", validMaintenance) << none << none
-                                     << QList<int> {untouched, 1, 3, 10};
-    QTest::newRow("port absent") << settings("", validMaintenance) << none << none
+        << SettingsSections("TcpPort=  5000  ", validMaintenance) << none << none << allRead;
+    QTest::newRow("port abc silent") << SettingsSections("TcpPort=abc", validMaintenance) << none
+                                     << none << QList<int> {untouched, 1, 3, 10};
+    QTest::newRow("port absent") << SettingsSections("", validMaintenance) << none << none
                                  << QList<int> {untouched, 1, 3, 10};
     QTest::newRow("ranges not tested")
-        << settings("TcpPort=70000", "ResSetting=-1\r\nLogMaxSize=0\r\nLogGenerations=-5") << none
-        << none << QList<int> {70000, -1, 0, -5};
+        << SettingsSections("TcpPort=70000", "ResSetting=-1\r\nLogMaxSize=0\r\nLogGenerations=-5")
+        << none << none << QList<int> {70000, -1, 0, -5};
     QTest::newRow("response mode absent")
-        << settings("TcpPort=5000", "LogMaxSize=3\r\nLogGenerations=10") << resSetting << none
-        << QList<int> {5000, untouched, untouched, untouched};
+        << SettingsSections("TcpPort=5000", "LogMaxSize=3\r\nLogGenerations=10") << resSetting
+        << none << QList<int> {5000, untouched, untouched, untouched};
     QTest::newRow("response mode empty")
-        << settings("TcpPort=5000", "ResSetting=\r\nLogMaxSize=3\r\nLogGenerations=10")
+        << SettingsSections("TcpPort=5000", "ResSetting=\r\nLogMaxSize=3\r\nLogGenerations=10")
         << resSetting << none << QList<int> {5000, untouched, untouched, untouched};
     QTest::newRow("response mode abc")
-        << settings("TcpPort=5000", "ResSetting=abc\r\nLogMaxSize=3\r\nLogGenerations=10") << none
-        << none << QList<int> {5000, untouched, 3, 10};
+        << SettingsSections("TcpPort=5000", "ResSetting=abc\r\nLogMaxSize=3\r\nLogGenerations=10")
+        << none << none << QList<int> {5000, untouched, 3, 10};
     QTest::newRow("log size empty")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=\r\nLogGenerations=10")
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=\r\nLogGenerations=10")
         << logMaxSize << none << QList<int> {5000, 1, untouched, untouched};
-    QTest::newRow("log size abc") << settings("TcpPort=5000",
-                                              "ResSetting=1\r\nLogMaxSize=abc\r\nLogGenerations=10")
+    QTest::newRow("log size abc") << SettingsSections(
+        "TcpPort=5000", "ResSetting=1\r\nLogMaxSize=abc\r\nLogGenerations=10")
                                   << logMaxSize << none
                                   << QList<int> {5000, 1, untouched, untouched};
     QTest::newRow("generations absent")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3") << logGenerations << none
-        << QList<int> {5000, 1, 3, untouched};
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3") << logGenerations
+        << none << QList<int> {5000, 1, 3, untouched};
     QTest::newRow("generations not numeric")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=1,0")
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=1,0")
         << logGenerations << none << QList<int> {5000, 1, 3, untouched};
     QTest::newRow("log size 32768 overflows")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768\r\nLogGenerations=10")
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=32768\r\nLogGenerations=10")
         << logMaxSize << overflow << QList<int> {5000, 1, untouched, untouched};
     QTest::newRow("port overflows")
-        << settings("TcpPort=2147483648", validMaintenance) << tcpPort << overflow
+        << SettingsSections("TcpPort=2147483648", validMaintenance) << tcpPort << overflow
         << QList<int> {untouched, untouched, untouched, untouched};
     QTest::newRow("response mode overflows")
-        << settings("TcpPort=5000", "ResSetting=1e10\r\nLogMaxSize=3\r\nLogGenerations=10")
+        << SettingsSections("TcpPort=5000", "ResSetting=1e10\r\nLogMaxSize=3\r\nLogGenerations=10")
         << resSetting << overflow << QList<int> {5000, untouched, untouched, untouched};
     QTest::newRow("generations overflow")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=-32769")
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3\r\nLogGenerations=-32769")
         << logGenerations << overflow << QList<int> {5000, 1, 3, untouched};
     QTest::newRow("log size 2.5 gives 2")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=2.5\r\nLogGenerations=10") << none
-        << none << QList<int> {5000, 1, 2, 10};
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=2.5\r\nLogGenerations=10")
+        << none << none << QList<int> {5000, 1, 2, 10};
     QTest::newRow("log size 3.5 gives 4")
-        << settings("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3.5\r\nLogGenerations=10") << none
-        << none << QList<int> {5000, 1, 4, 10};
+        << SettingsSections("TcpPort=5000", "ResSetting=1\r\nLogMaxSize=3.5\r\nLogGenerations=10")
+        << none << none << QList<int> {5000, 1, 4, 10};
 }
 
 void tst_ReceiverSettings::reading()

@@ -118,7 +118,7 @@ private slots:
     void signalEndsInOrder();
 
 private:
-    QString path(const QString &relative) const { return m_dir->filePath(relative); }
+    QString path(const QString &relative) const { return m_program->dir.filePath(relative); }
     void writeSettings(const QByteArray &content) const;
     // The log's lines without their CR LF; the messages alone with messagesOnly.
     QStringList logLines(bool messagesOnly = false) const;
@@ -127,23 +127,20 @@ private:
     bool run(QProcess &process, const QStringList &arguments,
              const QProcessEnvironment &environment);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_executable;
+    std::unique_ptr<ExecutableFolder> m_program;
 };
 
 void tst_Headless::init()
 {
     if (qEnvironmentVariableIsEmpty("PARVEL_EXECUTABLE"))
         QSKIP("PARVEL_EXECUTABLE names the executable under test");
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_executable = CopyExecutableInto(m_dir->path());
-    QVERIFY(!m_executable.isEmpty());
+    m_program = std::make_unique<ExecutableFolder>();
+    QVERIFY(m_program->isValid());
 }
 
 void tst_Headless::cleanup()
 {
-    m_dir.reset();
+    m_program.reset();
 }
 
 bool tst_Headless::run(QProcess &process, const QStringList &arguments,
@@ -151,7 +148,7 @@ bool tst_Headless::run(QProcess &process, const QStringList &arguments,
 {
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.start(m_executable, arguments);
+    process.start(m_program->executable, arguments);
     return process.waitForFinished(20000);
 }
 
@@ -201,12 +198,13 @@ void tst_Headless::answersWithoutStarting()
     else
         QCOMPARE(errors, error);
     // Nothing was started: no folder of the program's own was made.
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(m_program->dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void tst_Headless::writeSettings(const QByteArray &content) const
 {
-    QDir(m_dir->path()).mkpath(QStringLiteral("Config"));
+    QDir(m_program->dir.path()).mkpath(QStringLiteral("Config"));
     QFile file(path(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
@@ -230,7 +228,7 @@ void tst_Headless::echoesAndLogsAsTheWindowDoes()
 {
     writeSettings(settings("0"));
     Headless parvel;
-    QVERIFY(parvel.start(m_executable, {}));
+    QVERIFY(parvel.start(m_program->executable, {}));
     const quint16 port = parvel.waitForListening();
     QVERIFY2(port != 0, qPrintable(parvel.errors()));
     QString peer;
@@ -295,8 +293,9 @@ void tst_Headless::options()
     writeSettings(settings(QByteArray::number(holder.serverPort()), 0, more));
     const quint16 port = FreeLoopbackPort();
     Headless parvel;
-    QVERIFY(parvel.start(
-        m_executable, arguments + QStringList {QStringLiteral("--port"), QString::number(port)}));
+    QVERIFY(
+        parvel.start(m_program->executable,
+                     arguments + QStringList {QStringLiteral("--port"), QString::number(port)}));
     LoopbackClient client;
     QVERIFY(WaitUntil([&] { return client.connectTo(port); }, 15000));
     client.send("ABCD");
@@ -354,7 +353,8 @@ void tst_Headless::exitStatuses()
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::Any, 0));
     if (scenario == QStringLiteral("unreadable"))
-        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
+        QVERIFY(
+            QDir(m_program->dir.path()).mkpath(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     if (scenario == QStringLiteral("no port"))
         writeSettings(settings({}));
     if (scenario == QStringLiteral("busy"))
@@ -366,13 +366,13 @@ void tst_Headless::exitStatuses()
         writeSettings(
             settings(QByteArray::number(FreeLoopbackPort()))
                 .replace("LogMaxSize=3\r\nLogGenerations=10", "LogMaxSize=1\r\nLogGenerations=1"));
-        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log/Kiv_TcpRcvLog.txt.1")));
+        QVERIFY(QDir(m_program->dir.path()).mkpath(QStringLiteral("Log/Kiv_TcpRcvLog.txt.1")));
         QFile log(path(QStringLiteral("Log/Kiv_TcpRcvLog.txt")));
         QVERIFY(log.open(QIODevice::WriteOnly));
         QVERIFY(log.resize((1 << 20) + 1));
     }
     Headless parvel;
-    QVERIFY(parvel.start(m_executable, arguments));
+    QVERIFY(parvel.start(m_program->executable, arguments));
     if (status == ExitStatus::endedBySignal) {
         QVERIFY(parvel.waitForListening() != 0);
         QCOMPARE(parvel.endWith(SIGTERM), status);
@@ -389,10 +389,10 @@ void tst_Headless::secondInstanceLeaves()
 {
     writeSettings(settings("0"));
     Headless first;
-    QVERIFY(first.start(m_executable, {}));
+    QVERIFY(first.start(m_program->executable, {}));
     QVERIFY(first.waitForListening() != 0);
     Headless second;
-    QVERIFY(second.start(m_executable, {}));
+    QVERIFY(second.start(m_program->executable, {}));
     QVERIFY(second.process.waitForFinished(15000));
     QCOMPARE(second.process.exitCode(), ExitStatus::alreadyRunning);
     QCOMPARE(second.errors(), QStringLiteral("parvel: ") + ExpectedText::secondStart + u'\n');
@@ -414,7 +414,7 @@ void tst_Headless::signalEndsInOrder()
     QFETCH(int, signalNumber);
     writeSettings(settings("0", 1, "CaptureData=1\r\n"));
     Headless parvel;
-    QVERIFY(parvel.start(m_executable, {}));
+    QVERIFY(parvel.start(m_program->executable, {}));
     const quint16 port = parvel.waitForListening();
     QVERIFY(port != 0);
     EchoStream stream(7);

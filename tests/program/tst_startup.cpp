@@ -31,25 +31,22 @@ private slots:
     void secondStartWithAnUnwritableLog();
 
 private:
-    QString file(const QString &relative) const { return m_dir->filePath(relative); }
+    QString file(const QString &relative) const { return m_program->dir.filePath(relative); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_executable;
+    std::unique_ptr<ExecutableFolder> m_program;
 };
 
 void tst_Startup::init()
 {
     if (qEnvironmentVariableIsEmpty("PARVEL_EXECUTABLE"))
         QSKIP("PARVEL_EXECUTABLE names the executable under test");
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_executable = CopyExecutableInto(m_dir->path());
-    QVERIFY(!m_executable.isEmpty());
+    m_program = std::make_unique<ExecutableFolder>();
+    QVERIFY(m_program->isValid());
 }
 
 void tst_Startup::cleanup()
 {
-    m_dir.reset();
+    m_program.reset();
 }
 
 void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently_data()
@@ -62,8 +59,8 @@ void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently_data()
 void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently()
 {
     QFETCH(bool, replacedByRename);
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Temp/kept")));
+    QVERIFY(QDir(m_program->dir.path()).mkpath(QStringLiteral("Config")));
+    QVERIFY(QDir(m_program->dir.path()).mkpath(QStringLiteral("Temp/kept")));
     QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     QVERIFY(config.open(QIODevice::WriteOnly));
     config.write(SettingsFileText(FreeLoopbackPort()));
@@ -73,8 +70,8 @@ void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently()
     scratch.close();
 
     QProcess first;
-    QVERIFY(StartExecutable(first, m_executable));
-    QTRY_VERIFY_WITH_TIMEOUT(InstanceLockHeld(m_dir->path()), 15000);
+    QVERIFY(StartExecutable(first, m_program->executable));
+    QTRY_VERIFY_WITH_TIMEOUT(InstanceLockHeld(m_program->dir.path()), 15000);
     QVERIFY(QFileInfo(file(QStringLiteral("Log"))).isDir());
     QVERIFY(!QFile::exists(file(QStringLiteral("Temp/scratch.tmp"))));
     QVERIFY(QFileInfo(file(QStringLiteral("Temp/kept"))).isDir());
@@ -85,11 +82,11 @@ void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently()
     QVERIFY(again.open(QIODevice::WriteOnly));
     again.close();
     if (replacedByRename) {
-        QVERIFY(QFile::rename(m_executable, file(QStringLiteral("parvel.old"))));
-        QCOMPARE(CopyExecutableInto(m_dir->path()), m_executable);
+        QVERIFY(QFile::rename(m_program->executable, file(QStringLiteral("parvel.old"))));
+        QCOMPARE(CopyExecutableInto(m_program->dir.path()), m_program->executable);
     }
     QProcess second;
-    QVERIFY(StartExecutable(second, m_executable));
+    QVERIFY(StartExecutable(second, m_program->executable));
     QVERIFY(second.waitForFinished(15000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
@@ -109,8 +106,8 @@ void tst_Startup::firstStartPreparesFoldersAndSecondLeavesSilently()
 
 void tst_Startup::oversizedLogIsRotatedAtStart()
 {
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Config")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
+    QVERIFY(QDir(m_program->dir.path()).mkpath(QStringLiteral("Config")));
+    QVERIFY(QDir(m_program->dir.path()).mkpath(QStringLiteral("Log")));
     QFile config(file(QStringLiteral("Config/Kiv_TcpRecvSetting.ini")));
     QVERIFY(config.open(QIODevice::WriteOnly));
     config.write(SettingsFileText(FreeLoopbackPort(), 1));
@@ -122,7 +119,7 @@ void tst_Startup::oversizedLogIsRotatedAtStart()
     live.close();
 
     QProcess process;
-    QVERIFY(StartExecutable(process, m_executable));
+    QVERIFY(StartExecutable(process, m_program->executable));
     QFile rotated(file(QStringLiteral("Log/Kiv_TcpRcvLog.txt.1")));
     QTRY_VERIFY_WITH_TIMEOUT(rotated.exists(), 15000);
     QVERIFY(rotated.open(QIODevice::ReadOnly));
@@ -143,7 +140,7 @@ void tst_Startup::secondStartWithAnUnwritableLog_data()
 void tst_Startup::secondStartWithAnUnwritableLog()
 {
     QFETCH(bool, fifo);
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Log")));
+    QVERIFY(QDir(m_program->dir.path()).mkpath(QStringLiteral("Log")));
     const QString log = file(QStringLiteral("Log/Kiv_TcpRcvLog.txt"));
     const QByteArray earlier
         = QByteArray("1001 26/12/07 17:34:42.5 host earlier\r\n").repeated(2000);
@@ -155,8 +152,8 @@ void tst_Startup::secondStartWithAnUnwritableLog()
         QCOMPARE(live.write(earlier), earlier.size());
     }
     // The running instance's lock, held by the test.
-    const int lock
-        = ::open(QFile::encodeName(m_dir->path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int lock = ::open(QFile::encodeName(m_program->dir.path()).constData(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const auto unlock = qScopeGuard([lock] { ::close(lock); });
     QCOMPARE(::flock(lock, LOCK_EX | LOCK_NB), 0);
 
@@ -171,7 +168,7 @@ void tst_Startup::secondStartWithAnUnwritableLog()
             ::setrlimit(RLIMIT_FSIZE, &limit);
         });
     }
-    QVERIFY(StartExecutable(second, m_executable));
+    QVERIFY(StartExecutable(second, m_program->executable));
     // The refusal line is lost, and the start ends as it would have with it.
     QVERIFY(second.waitForFinished(15000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);

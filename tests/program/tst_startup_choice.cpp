@@ -1,9 +1,8 @@
 #include "support/Controls.h"
 #include "support/ExpectedTexts.h"
 #include "support/LoopbackPorts.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/ProgramFolderFixture.h"
 #include "support/SettingsFileText.h"
+#include "support/WindowFolder.h"
 
 #include "app/modTcpRecv.h"
 #include "forms/frmMain.h"
@@ -32,24 +31,18 @@ private slots:
     void dialogFirstClosedByItsCloseBoxEndsTheProgram();
 
 private:
-    std::unique_ptr<ProgramFolderFixture> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<WindowFolder> m_window;
 };
 
 void tst_StartupChoice::init()
 {
-    m_folder = std::make_unique<ProgramFolderFixture>();
-    QVERIFY(m_folder->isValid());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_window = std::make_unique<WindowFolder>();
+    QVERIFY(m_window->folder.isValid());
 }
 
 void tst_StartupChoice::cleanup()
 {
-    UnloadComSettingForm();
-    UnloadMainForm();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_boxes.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_StartupChoice::firstWindow_data()
@@ -94,22 +87,22 @@ void tst_StartupChoice::firstWindow()
         = bindAddress.isEmpty() ? QByteArray() : "\r\nBindAddress=" + bindAddress;
     QTcpServer holder;
     if (scenario == QStringLiteral("abc"))
-        m_folder->writeSettings(SettingsFileText("abc"));
+        m_window->folder.writeSettings(SettingsFileText("abc"));
     if (scenario.startsWith(QStringLiteral("held"))) {
         QVERIFY(holder.listen(
             scenario == QStringLiteral("held") ? QHostAddress::Any : QHostAddress::LocalHost, 0));
-        m_folder->writeSettings(
+        m_window->folder.writeSettings(
             SettingsFileText(QByteArray::number(holder.serverPort()) + bindLine));
     }
     if (scenario == QStringLiteral("free"))
-        m_folder->writeSettings(
+        m_window->folder.writeSettings(
             SettingsFileText(QByteArray::number(FreeLoopbackPort()) + bindLine));
 
     RunOptions options;
     if (!bindOption.isNull())
         options.bindAddress = bindOption;
     Main(options);
-    QCOMPARE(m_boxes->texts(), boxes);
+    QCOMPARE(m_window->boxes.texts(), boxes);
     QCOMPARE(MainFormExists() && MainForm().isVisible(), mainWindow);
     QCOMPARE(ComSettingFormExists() && ComSettingForm().isVisible(), !mainWindow);
     if (mainWindow) // loaded for the trial listen, and kept hidden
@@ -127,7 +120,7 @@ void tst_StartupChoice::dialogFirstThenApplyOpensTheMainWindow()
     const QString port = QString::number(FreeLoopbackPort());
     Ctl<QLineEdit>(ComSettingForm(), "txtRcvPort")->setText(port);
     Ctl<QPushButton>(ComSettingForm(), "cmdApply")->click();
-    QCOMPARE(m_boxes->texts().last(), portSaved);
+    QCOMPARE(m_window->boxes.texts().last(), portSaved);
     QVERIFY(!ComSettingFormExists());
     QVERIFY(MainForm().isVisible());
     QVERIFY(MainForm().IsLoaded());
@@ -137,7 +130,7 @@ void tst_StartupChoice::dialogFirstThenApplyOpensTheMainWindow()
 
 void tst_StartupChoice::dialogFirstClosedByItsCloseBoxEndsTheProgram()
 {
-    m_folder->writeSettings(SettingsFileText("abc"));
+    m_window->folder.writeSettings(SettingsFileText("abc"));
     Main();
     QVERIFY(ComSettingForm().isVisible());
     QTimer::singleShot(0, [] { ComSettingForm().close(); });
