@@ -14,6 +14,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/SocketControl.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -56,7 +57,69 @@ void resetOnClose(LoopbackClient &peer)
                  sizeof reset);
     peer.socket().abort();
 }
+
+enum class Fault {
+    LogFolderDeleted,
+    FolderInPlaceOfLogFile,
+    LogDiskFull,
+    LiveFileCannotBeRenamed,
+    GenerationCannotBeRenamed,
+    CaptureCannotRotate,
+};
+
+// Lines written straight into the log to push it past its size limit.
+const QByteArray fillerLine = "1001 00/01/01 00:00:00.0 filler filler\r\n";
+constexpr int blocksPerPhase = 3;
+// Stands for a log line of a rotation that failed: a description, then the handler's tag.
+const QString rotationErrorLine = QStringLiteral("(wscRecv_DataArrival)");
+
+// Sends blocks of firstSize bytes and more, each echo waited for; the log lines they should make.
+QStringList sendPhase(LoopbackClient &client, int firstSize, bool rotationFails)
+{
+    QStringList expected;
+    for (int block = 0; block < blocksPerPhase; ++block) {
+        const int size = firstSize + block;
+        const QByteArray bytes(size, char('a' + block));
+        const qsizetype before = client.received.size();
+        client.send(bytes);
+        if (!WaitUntil([&] { return client.received.size() >= before + size; })
+            || client.received.mid(before) != bytes)
+            return {QStringLiteral("echo of %1 bytes missing or wrong").arg(size)};
+        expected << received.arg(size) << answered.arg(size);
+        if (rotationFails)
+            expected << rotationErrorLine;
+    }
+    return expected;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool appendFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size();
+}
+
+// The message field of each line, oldest generation first; the filler left out.
+QStringList messagesOf(const QStringList &files)
+{
+    QStringList messages;
+    for (const QString &path : files) {
+        for (const QByteArray &line : readFile(path).split('\n')) {
+            if (line.isEmpty() || line == fillerLine.chopped(1))
+                continue;
+            messages.append(QString::fromUtf8(line.chopped(1)).section(QLatin1Char(' '), 4));
+        }
+    }
+    return messages;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 class tst_ReceiverSession : public QObject
 {
@@ -73,6 +136,8 @@ private slots:
     void loneByte_data();
     void loneByte();
     void loneBytesWithClosesKeepTheLogWithinItsLimit();
+    void receivingSurvivesLogFaults_data();
+    void receivingSurvivesLogFaults();
     void historyTellsTheConnectionsStory();
     void newestPeerWins_data();
     void newestPeerWins();
@@ -88,6 +153,10 @@ private slots:
 
 private:
     QStringList messages() const { return m_folder->logMessages(); }
+    QString generationPath(int number) const
+    {
+        return m_folder->logFile() + QLatin1Char('.') + QString::number(number);
+    }
     SocketControl *socket(int index) const
     {
         return m_session->findChild<SocketControl *>(QStringLiteral("wscRecv%1").arg(index));
@@ -389,6 +458,132 @@ void tst_ReceiverSession::loneBytesWithClosesKeepTheLogWithinItsLimit()
         QCOMPARE(closed.last().at(1).value<quint16>(), clientPort);
     }
     QVERIFY(QFileInfo(log).size() < 1024 * 1024);
+}
+
+void tst_ReceiverSession::receivingSurvivesLogFaults_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("Log folder deleted") << Fault::LogFolderDeleted;
+    QTest::newRow("a folder where the log file goes") << Fault::FolderInPlaceOfLogFile;
+    QTest::newRow("log writes fail: disk full") << Fault::LogDiskFull;
+    QTest::newRow("live file cannot become generation 1") << Fault::LiveFileCannotBeRenamed;
+    QTest::newRow("generation 1 cannot become generation 2") << Fault::GenerationCannotBeRenamed;
+    QTest::newRow("the capture file cannot rotate") << Fault::CaptureCannotRotate;
+}
+
+void tst_ReceiverSession::receivingSurvivesLogFaults()
+{
+    // Receiving goes on while the log cannot be written or rotated; only the lines the log could
+    // not take are missing.
+    QFETCH(Fault, fault);
+    intLogMaxSize = 1;
+    intLogGenerations = 3;
+    const bool rotationFault = fault == Fault::LiveFileCannotBeRenamed
+        || fault == Fault::GenerationCannotBeRenamed || fault == Fault::CaptureCannotRotate;
+    const QString log = m_folder->logFile();
+    const QString logFolder = QFileInfo(log).path();
+    const QString capture = logFolder + QStringLiteral("/Kiv_TcpRcvData.txt");
+    const QString aside = m_folder->path() + QStringLiteral("/log-aside.txt");
+    const QByteArray oversize = fillerLine.repeated(1024 * 1024 / fillerLine.size() + 1);
+
+    LoopbackClient client;
+    QVERIFY(client.connectTo(m_port));
+    const QStringList before = sendPhase(client, 10, false);
+    QCOMPARE(messagesOf({log}), before);
+
+    switch (fault) {
+    case Fault::LogFolderDeleted:
+        QVERIFY(QDir(logFolder).removeRecursively());
+        break;
+    case Fault::FolderInPlaceOfLogFile:
+        QVERIFY(QFile::rename(log, aside));
+        QVERIFY(QDir().mkdir(log));
+        break;
+    case Fault::LogDiskFull:
+        QVERIFY(QFile::rename(log, aside));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), log));
+        break;
+    case Fault::LiveFileCannotBeRenamed:
+        QVERIFY(appendFile(log, oversize));
+        QVERIFY(QDir().mkdir(generationPath(1)));
+        break;
+    case Fault::GenerationCannotBeRenamed:
+        QVERIFY(appendFile(log, oversize));
+        QVERIFY(appendFile(generationPath(1), fillerLine));
+        QVERIFY(QDir().mkdir(generationPath(2)));
+        break;
+    case Fault::CaptureCannotRotate:
+        QVERIFY(appendFile(log, oversize));
+        QVERIFY(appendFile(capture, oversize));
+        QVERIFY(QDir().mkdir(capture + QStringLiteral(".1")));
+        m_session->setCapture(true);
+        break;
+    }
+    const QStringList during = sendPhase(client, 20, rotationFault);
+    // The log rotates on its own while the capture file cannot.
+    if (fault == Fault::CaptureCannotRotate)
+        QVERIFY(QFileInfo(generationPath(1)).size() > oversize.size());
+    QCOMPARE(socket(0)->state(), int(SocketControl::sckListening));
+    QCOMPARE(socket(1)->state(), int(SocketControl::sckConnected));
+
+    // Lift the fault; what the log kept while it stood. The lines it lost are owned up to by
+    // the first line it takes again.
+    QStringList kept;
+    const QString lostLines
+        = QStringLiteral("ログに書き込めなかった行が%1行ありました。(WriteLog)").arg(during.size());
+    switch (fault) {
+    case Fault::LogFolderDeleted:
+        QVERIFY(!QFileInfo::exists(logFolder)); // logging never creates the folder
+        QVERIFY(QDir().mkdir(logFolder));
+        kept << lostLines;
+        break;
+    case Fault::FolderInPlaceOfLogFile:
+        QVERIFY(QDir(log).isEmpty());
+        QVERIFY(QDir().rmdir(log));
+        QVERIFY(QFile::rename(aside, log));
+        kept = before + QStringList {lostLines};
+        break;
+    case Fault::LogDiskFull:
+        QVERIFY(QFile::remove(log));
+        QVERIFY(QFile::rename(aside, log));
+        kept = before + QStringList {lostLines};
+        break;
+    case Fault::LiveFileCannotBeRenamed:
+        QVERIFY(QDir().rmdir(generationPath(1)));
+        kept = before + during;
+        break;
+    case Fault::GenerationCannotBeRenamed:
+        QCOMPARE(readFile(generationPath(1)), fillerLine);
+        QVERIFY(QDir().rmdir(generationPath(2)));
+        kept = before + during;
+        break;
+    case Fault::CaptureCannotRotate:
+        QVERIFY(QDir().rmdir(capture + QStringLiteral(".1")));
+        kept = before + during;
+        break;
+    }
+    const QStringList expected = kept + sendPhase(client, 30, false);
+    const QStringList actual = messagesOf({generationPath(2), generationPath(1), log});
+    QCOMPARE(actual.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (expected.at(i) == rotationErrorLine) {
+            // A run-time error's description, then the handler's tag.
+            QVERIFY2(actual.at(i).endsWith(rotationErrorLine)
+                         && actual.at(i).size() > rotationErrorLine.size(),
+                     qPrintable(actual.at(i)));
+        } else {
+            QCOMPARE(actual.at(i), expected.at(i));
+        }
+    }
+
+    // Rotation resumed with the first block after the fault: the oversized file became
+    // generation 1, and generation 1 moved up.
+    if (rotationFault) {
+        QVERIFY(QFileInfo(generationPath(1)).size() > oversize.size());
+        QVERIFY(QFileInfo(log).size() < oversize.size());
+    }
+    if (fault == Fault::GenerationCannotBeRenamed)
+        QCOMPARE(readFile(generationPath(2)), fillerLine);
 }
 
 void tst_ReceiverSession::newestPeerWins_data()
