@@ -200,6 +200,11 @@ void SocketControl::accept(qintptr requestId)
     connect(connection, &PeerConnection::bytesWritten, this, &SocketControl::onBytesWritten);
     connect(connection, &PeerConnection::errorOccurred, this, &SocketControl::onConnectionError);
     connect(connection, &PeerConnection::stalled, this, &SocketControl::onStalled);
+    setCurrentConnection(connection);
+}
+
+void SocketControl::setCurrentConnection(PeerConnection *connection)
+{
     m_connection = connection;
     m_announced = 0;
     m_failed = false;
@@ -365,13 +370,7 @@ void SocketControl::dropConnection()
     if (m_connection)
         handOverRest();
     PeerConnection *connection = m_connection;
-    m_connection = nullptr;
-    m_announced = 0;
-    m_failed = false;
-    m_arrivalHeldBack = false;
-    m_closeAnnounced = false;
-    m_ending = false;
-    m_restHandedOver = false;
+    setCurrentConnection(nullptr);
     if (!connection)
         return;
     connection->disconnect(this);

@@ -95,6 +95,8 @@ private:
     bool sendBacklogFull() const;
     void handOverRest();
     void dropConnection();
+    // Makes this connection (or none) the current one, nothing yet announced or held for it.
+    void setCurrentConnection(PeerConnection *connection);
 
     class Listener;
 
