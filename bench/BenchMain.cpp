@@ -8,10 +8,12 @@
 
 #include "Bench.h"
 
+#include "lib/ExchangeHistory.h"
 #include "lib/ResponseRulesFile.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,7 +30,7 @@
 #include <utility>
 
 namespace {
-constexpr unsigned runCapSeconds = 235; // the run and its servers end by themselves after this
+constexpr unsigned runCapSeconds = 265; // the run and its servers end by themselves after this
 constexpr int startupRuns = 7;
 constexpr int roundTripRounds = 3; // interleaved over the servers, so they share the noise
 constexpr std::uint64_t streamBytes = 256ull * 1024 * 1024;
@@ -37,6 +39,9 @@ constexpr std::uint64_t captureStreamBytes = 32ull * 1024 * 1024;
 constexpr int captureRoundTrips = 2000;
 constexpr int ruleRoundTrips = 3000; // each, plain echo and by rules, interleaved
 constexpr int ruleRounds = 5;
+constexpr int historyFillRoundTrips = 5200; // a received and a sent row each: past the bound
+constexpr std::uint64_t historyBlockBytes = ExchangeHistory::defaultMaxBlockBytes;
+constexpr int historyStreamRounds = 4; // the better of four: one stream is a fifth of a second
 constexpr int floodRuns = 5;
 constexpr auto floodLength = 6s;
 constexpr double mib = 1024.0 * 1024.0;
@@ -109,6 +114,7 @@ public:
     void floods();
     void capture();
     void rules();
+    void history();
     void inProcess();
     void stopServers();
     bool report(const QString &jsonPath);
@@ -425,6 +431,18 @@ void Bench::capture()
               summarize(samples.micros).p50);
 }
 
+// 2 KiB round trips on two servers at once, in rounds that alternate between them so that both
+// share the machine's noise.
+void InterleavedRoundTrips(Connection (&connections)[2], const BytePattern &pattern, int count,
+                           int rounds, Samples (&samples)[2])
+{
+    for (int round = 0; round < rounds; ++round) {
+        for (int which = 0; which < 2; ++which)
+            RoundTrips(connections[which], pattern, 2048, round == 0 ? 200 : 0, count / rounds,
+                       Clock::now() + 4s, samples[which]);
+    }
+}
+
 // 64 rules of every kind that no block of the random pattern matches, so every block is tried
 // against all of them and then echoed: what the rules cost the echo path.
 QByteArray UnmatchedRules()
@@ -448,11 +466,7 @@ void Bench::rules()
     Server *servers[] = {&echo, &byRules};
     for (int which = 0; which < 2; ++which)
         connections[which].open(servers[which]->port(), &samples[which].error);
-    for (int round = 0; round < ruleRounds; ++round) {
-        for (int which = 0; which < 2; ++which)
-            RoundTrips(connections[which], m_pattern, 2048, round == 0 ? 200 : 0,
-                       ruleRoundTrips / ruleRounds, Clock::now() + 4s, samples[which]);
-    }
+    InterleavedRoundTrips(connections, m_pattern, ruleRoundTrips, ruleRounds, samples);
     check(QStringLiteral("Parvel with 64 rules, none matching, echoes every block"),
           samples[0].error.empty() && samples[1].error.empty(),
           QString::fromStdString(samples[0].error + samples[1].error));
@@ -482,6 +496,71 @@ void Bench::rules()
           read.rules.size() == maxResponseRules && answered == 0);
     addParvel("rules_match_2048_none_ns", "64 rules tried on a 2 KiB block, median", "ns",
               summarize(nanos).p50);
+}
+
+// Two Parvels side by side: one with 通信履歴 closed, one with it open and holding its full
+// 10,000 rows, which keeps taking rows while the echo is measured.
+void Bench::history()
+{
+    Server closed(Server::Parvel), open(Server::Parvel);
+    QString error;
+    if (!closed.start(&error) || !open.start(&error))
+        return check(QStringLiteral("two Parvels for the history start"), false, error);
+    Connection connections[2];
+    Samples samples[2];
+    Server *servers[] = {&closed, &open};
+    double rates[2] = {0, 0}; // MB/s, the better of the measured rounds
+    std::string errors;
+    // Both histories are brought to their bounds alike, as a long session leaves them: a stream
+    // past the bound in block bytes, then small exchanges past the bound in rows.
+    for (int round = -1; round < historyStreamRounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            StreamResult result;
+            if (connections[which].open(servers[which]->port(), &result.error))
+                result
+                    = Stream(connections[which], m_pattern,
+                             round < 0 ? 2 * historyBlockBytes : streamBytes, Clock::now() + 30s);
+            errors += result.error;
+            if (round >= 0 && result.error.empty())
+                rates[which] = std::max(rates[which], result.megabytesPerSecond());
+            if (round < 0)
+                RoundTrips(connections[which], m_pattern, 16, 0, historyFillRoundTrips,
+                           Clock::now() + 20s, samples[which]);
+        }
+        if (round >= 0)
+            continue;
+        // Opened once full: its table shows the newest rows and takes every new one.
+        QDeadlineTimer shown(5000);
+        int rows = -1;
+        while (rows < int(ExchangeHistory::defaultMaxRows) && !shown.hasExpired())
+            rows = open.ask("history").toInt();
+        samples[0] = samples[1] = {};
+        InterleavedRoundTrips(connections, m_pattern, ruleRoundTrips, ruleRounds, samples);
+        errors += samples[0].error + samples[1].error;
+        const int rowsAfter = open.ask("history").toInt();
+        check(QStringLiteral("通信履歴 open shows its 10,000 rows through the round trips"),
+              rows >= ExchangeHistory::defaultMaxRows
+                  && rowsAfter >= ExchangeHistory::defaultMaxRows,
+              QStringLiteral("%1 rows shown before, %2 after").arg(rows).arg(rowsAfter));
+    }
+    // Streamed blocks are large: the bound in block bytes holds a few hundred of them.
+    const int rowsStreamed = open.ask("history").toInt();
+    check(QStringLiteral("Parvel echoes every block beside 通信履歴 open and full"),
+          errors.empty() && rowsStreamed > 0,
+          QStringLiteral("%1 rows shown after the streams ").arg(rowsStreamed)
+              + QString::fromStdString(errors));
+    const double plain = summarize(samples[0].micros).p50;
+    const double shownFull = summarize(samples[1].micros).p50;
+    addParvel("history_round_trip_2048_closed_p50_us", "round trip 2 KiB p50, 通信履歴 closed",
+              "µs", plain);
+    addParvel("history_round_trip_2048_open_p50_us", "round trip 2 KiB p50, 通信履歴 open, full",
+              "µs", shownFull, "<= 1.1x closed", shownFull <= 1.1 * plain);
+    const double closedRate = rates[0] > 0 ? rates[0] : NAN;
+    const double openRate = rates[1] > 0 ? rates[1] : NAN;
+    addParvel("history_stream_closed_mb_per_s", "stream echo throughput, 通信履歴 closed", "MB/s",
+              closedRate);
+    addParvel("history_stream_open_mb_per_s", "stream echo throughput, 通信履歴 open, full", "MB/s",
+              openRate, ">= 0.9x closed", openRate >= 0.9 * closedRate);
 }
 
 void Bench::inProcess()
@@ -530,8 +609,8 @@ bool Bench::report(const QString &jsonPath)
     // The table keeps its order whatever order the phases ran in.
     const auto rank = [](const QString &key) {
         static const char *const order[]
-            = {"round_trip_", "rules_", "stream_", "capture_", "resident_",
-               "flood_",      "block_", "step_",   ""};
+            = {"round_trip_", "rules_", "stream_", "capture_", "history_",
+               "resident_",   "flood_", "block_",  "step_",    ""};
         int group = 0;
         while (*order[group] && !key.startsWith(QLatin1String(order[group])))
             ++group;
@@ -639,6 +718,9 @@ int main(int argc, char *argv[])
     if (only("--rules-only")) {
         progress("rules");
         bench.rules();
+    } else if (only("--history-only")) {
+        progress("history window");
+        bench.history();
     } else if (only("--round-trips-only") || only("--flood-only")) {
         bench.startServers();
         progress(only("--flood-only") ? "floods" : "round trips");
@@ -660,8 +742,11 @@ int main(int argc, char *argv[])
         bench.capture();
         progress("rules");
         bench.rules();
+        progress("history window");
+        bench.history();
     }
-    if (!only("--round-trips-only") && !only("--flood-only") && !only("--rules-only")) {
+    if (!only("--round-trips-only") && !only("--flood-only") && !only("--rules-only")
+        && !only("--history-only")) {
         progress("in-process block cost");
         bench.inProcess();
     }

@@ -2,10 +2,12 @@
 // reports when the first window is painted, then presses 受信待ち as a user would. Lines out
 // start with "probe"; lines in: "grid" (both grids' cells), "measure" (start timing how late
 // the program answers), "ping <ns>" (a request sent at that time), "lateness" (the figures since
-// "measure"). Closing stdin ends the program. Times are CLOCK_MONOTONIC, shared with the bench.
+// "measure"), "history" (opens 通信履歴 if it is not open, and the rows its table shows).
+// Closing stdin ends the program. Times are CLOCK_MONOTONIC, shared with the bench.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -53,6 +55,24 @@ QByteArray gridText(const char *name)
             text += model->data(model->index(row, column)).toString().toLatin1();
     }
     return text.isEmpty() ? "-" : text;
+}
+
+// Opens the history window as 設定 → 通信履歴... does; the rows its table shows, -1 without one.
+int historyRows()
+{
+    QWidget *window = mainWindow();
+    QWidget *history
+        = window ? window->findChild<QWidget *>(QStringLiteral("frmHistory")) : nullptr;
+    if (window && (!history || !history->isVisible())) {
+        for (QAction *action : window->findChildren<QAction *>()) {
+            if (action->text() == QStringLiteral("通信履歴..."))
+                action->trigger();
+        }
+        history = window->findChild<QWidget *>(QStringLiteral("frmHistory"));
+    }
+    const auto *table
+        = history ? history->findChild<QAbstractItemView *>(QStringLiteral("tblHistory")) : nullptr;
+    return table && history->isVisible() ? table->model()->rowCount() : -1;
 }
 
 class Probe : public QObject
@@ -109,6 +129,8 @@ private:
     {
         if (line == "grid") {
             say("grid " + gridText("fgrdRecvData") + ' ' + gridText("fgrdSendData"));
+        } else if (line == "history") {
+            say("history " + QByteArray::number(historyRows()));
         } else if (line == "measure") {
             m_late.clear();
             m_pingWorst = m_tickWorst = 0;
