@@ -93,11 +93,14 @@ public:
         painter->save();
         painter->setFont(m_font);
         const bool holdsByte = index.data(HexGridModel::HoldsByteRole).toBool();
-        // Black digits where black reads on the cells, else the palette's or the style sheet's.
-        const QColor base = option.palette.color(QPalette::Base);
-        painter->setPen(selected ? option.palette.highlightedText().color()
-                            : holdsByte
-                            ? ReadableOn(base, byteColor, option.palette.color(QPalette::Text))
+        // Black digits where black reads on the cells, else the palette's or the style sheet's;
+        // a selected cell's text where it reads on the highlight (Fusion's white on its blue
+        // does not), else the cells' text colour.
+        const QColor textColor = option.palette.color(QPalette::Text);
+        painter->setPen(
+            selected        ? ReadableOn(option.palette.color(QPalette::Highlight),
+                                         option.palette.color(QPalette::HighlightedText), textColor)
+                : holdsByte ? ReadableOn(option.palette.color(QPalette::Base), byteColor, textColor)
                             : emptyColor);
         painter->drawStaticText(
             QPointF(option.rect.x() + (option.rect.width() - size.width()) / 2,

@@ -148,6 +148,7 @@ void tst_HexGridPalette::windowReadsUnderEveryLook()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto *grid = form.findChild<HexGrid *>(QStringLiteral("fgrdRecvData"));
     SetGridFromByteArray(grid->hexModel(), QByteArray(16, char(0x88)));
+    grid->selectionModel()->select(grid->model()->index(0, 1), QItemSelectionModel::Select);
     const QImage image = form.grab().toImage();
     const auto inWindow = [&](QWidget *control, QRect area = {}) {
         if (area.isNull())
@@ -166,11 +167,13 @@ void tst_HexGridPalette::windowReadsUnderEveryLook()
         if (ratio < 3)
             faint << QStringLiteral("%1 %2:1").arg(QLatin1String(name)).arg(ratio);
     }
-    const QRect cell = grid->visualRect(grid->model()->index(0, 0));
-    const double cellRatio = inkContrast(image, inWindow(grid->viewport(), cell));
-    qInfo("data cell %.1f:1", cellRatio);
-    if (cellRatio < 4.5)
-        faint << QStringLiteral("data cell %1:1").arg(cellRatio);
+    for (const int column : {0, 1}) { // a cell, and a selected one
+        const QRect cell = grid->visualRect(grid->model()->index(0, column));
+        const double cellRatio = inkContrast(image, inWindow(grid->viewport(), cell));
+        qInfo("data cell %d %.1f:1", column, cellRatio);
+        if (cellRatio < 4.5)
+            faint << QStringLiteral("data cell %1 %2:1").arg(column).arg(cellRatio);
+    }
     QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1String(", "))));
 }
 
