@@ -14,7 +14,6 @@
 #include "lib/modUtility.h"
 #include "platform/RuntimeError.h"
 #include "platform/SingleInstance.h"
-#include "platform/SocketControl.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -103,16 +102,12 @@ std::optional<int> startSession(const RunOptions &options, ReceiverSession &sess
         TerminalOutput::error(QStringLiteral("正常な受信ポート番号を設定してください。"));
         return ExitStatus::noPort;
     }
-    // A busy port ends the run at once: nobody is there to pick another.
-    SocketControl trial;
-    trial.setLocalAddress(strBindAddress);
-    if (!CheckListenPort(trial, QString::number(*port))) {
-        TerminalOutput::error(Messages::portUnusable);
-        return ExitStatus::noPort;
-    }
+    // A busy port ends the run at once: nobody is there to pick another. No trial listen first:
+    // a peer already calling (a device retrying while the rig starts) could be taken by the
+    // trial and reset when it closes.
     try {
         session.start(*port, strBindAddress);
-    } catch (const RuntimeError &error) { // taken since the trial
+    } catch (const RuntimeError &error) {
         WriteLog(intToolIndex, error.description() + QStringLiteral("(Main)"));
         TerminalOutput::error(Messages::portUnusable);
         return ExitStatus::noPort;
